@@ -1,0 +1,327 @@
+/*
+ * kelvor.h - C interface of the Kelvor robot controller client library (libkelvor.so.1).
+ *
+ * Usable from C and C++. Every function returns an int32_t result code: KLV_OK (0) on success,
+ * a library-side code (KLV_E_..., 0x8000xxxx, negative as int32_t) when the library could not
+ * complete the call, or a positive controller code (KLV_C_...) when the controller refused the
+ * request. Output arguments are written only on success.
+ *
+ * Thread model
+ *   The library holds at most one controller connection per process. All functions may be
+ *   called from any thread; a process-wide mutex serialises them, so concurrent calls run one
+ *   after the other (each waits for the previous one's reply). klv_ErrorText() takes no lock,
+ *   needs no connection and is safe to call concurrently with anything.
+ *
+ * Timeouts
+ *   klv_Connect() sets the reply timeout used by every call of the connection. No call blocks
+ *   longer than that timeout, except that a long motion may be preceded by "in progress"
+ *   frames from the controller; each one restarts the timeout.
+ *
+ * Position formats (arrays of float)
+ *   P  [8]  X, Y, Z (mm), A, B, C (deg, Z-Y-Z Euler angles), configuration, extra axis
+ *   J  [9]  joint angles of axes 1 to 9 (deg or mm)
+ *   T [11]  X, Y, Z (mm), orientation vector Ox, Oy, Oz, approach vector Ax, Ay, Az,
+ *           configuration, extra axis
+ *   H  [7]  X, Y, Z (mm), A, B, C (deg), configuration  (tool, work and deviation records)
+ *   V  [3]  X, Y, Z (a vector)
+ *   Area records hold 14 floats: two H records, the corners of the area.
+ *
+ * Motion arguments
+ *   comp  completion mode: 0 = wait until in position, 1 = fine positioning, 2 = continuous
+ *   path  interpolation, e.g. "" (joint), "L" (linear), "C" (circular); never NULL
+ *   next  name of the next motion segment or ""; never NULL
+ *
+ * Strings: output strings are always NUL-terminated and truncated to size - 1 characters.
+ * Input strings must not be NULL and are sent with their exact length (trailing spaces kept);
+ * at most KLV_MAX_STRING bytes.
+ */
+#ifndef KELVOR_H
+#define KELVOR_H
+
+#include <stdint.h>
+
+#if defined(__GNUC__)
+#define KLV_API __attribute__((visibility("default")))
+#else
+#define KLV_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---------------------------------------------------------------------------------------------
+ * Result codes
+ *
+ *  Code                          Value        Meaning
+ *  KLV_OK                        0            success
+ *  Library side (0x8000xxxx):
+ *  KLV_E_NOT_CONNECTED           0x80000001   no connection; call klv_Connect() first
+ *  KLV_E_ALREADY_CONNECTED       0x80000002   klv_Connect() while connected
+ *  KLV_E_BAD_CONNECTION_STRING   0x80000003   connection string not understood
+ *  KLV_E_HOST_NOT_FOUND          0x80000004   host name could not be resolved
+ *  KLV_E_CONNECTION_REFUSED      0x80000005   the controller refused or did not accept the
+ *                                             TCP connection (nothing listens, unreachable)
+ *  KLV_E_PORT_OPEN               0x80000006   serial port could not be opened or configured
+ *  KLV_E_TIMEOUT                 0x80000007   no reply within the timeout
+ *  KLV_E_CONNECTION_LOST         0x80000008   connection broke; call klv_Disconnect()
+ *  KLV_E_PROTOCOL                0x80000009   malformed or unexpected reply
+ *  KLV_E_VERSION_MISMATCH        0x8000000A   controller speaks another protocol version
+ *  KLV_E_INVALID_ARGUMENT        0x8000000B   NULL pointer, size below 1, flags not 0,
+ *                                             negative timeout, string too long
+ *  Returned only by the tester's loader, never by the library:
+ *  KLV_E_LIBRARY_NOT_FOUND       0x80000101   libkelvor.so.1 could not be loaded
+ *  KLV_E_FUNCTION_NOT_FOUND      0x80000102   a klv_ function is missing from the library
+ *  Controller side (1 to 0x7FFFFFFF; the controller also latches them, see klv_get_ErrorCode):
+ *  KLV_C_MOTOR_OFF               0x1001       the request needs motor power: "Motor is off"
+ *  KLV_C_MOTOR_ON                0x1002       the request needs motor power off
+ *  KLV_C_VALUE_OUT_OF_RANGE      0x1003       an argument value is out of its range
+ *  KLV_C_VAR_NUMBER_OUT_OF_RANGE 0x1004       variable number outside the documented range
+ *  KLV_C_NOT_INTERNAL_AUTO       0x1005       the request needs internal automatic mode
+ *  KLV_C_UNKNOWN_DEFINITION      0x1006       tool/work/area definition number unknown
+ *  KLV_C_STRING_TOO_LONG         0x1007       string longer than the controller stores
+ *  KLV_C_SLAVE_MODE_ACTIVE       0x1008       refused while slave mode is active
+ *  KLV_C_UNKNOWN_TASK            0x1009       task number unknown
+ *  KLV_C_TASK_RUNNING            0x100A       the task is already running
+ *  KLV_C_UNKNOWN_FUNCTION        0x100B       the controller does not support the function
+ *  KLV_C_BAD_REQUEST             0x100C       the controller could not decode the request
+ *  Any other positive value is a controller code without a fixed meaning (e.g. injected by
+ *  the simulator); klv_ErrorText() names it "Controller error 0x...".
+ * ------------------------------------------------------------------------------------------- */
+#define KLV_OK ((int32_t)0)
+#define KLV_E_NOT_CONNECTED ((int32_t)0x80000001u)
+#define KLV_E_ALREADY_CONNECTED ((int32_t)0x80000002u)
+#define KLV_E_BAD_CONNECTION_STRING ((int32_t)0x80000003u)
+#define KLV_E_HOST_NOT_FOUND ((int32_t)0x80000004u)
+#define KLV_E_CONNECTION_REFUSED ((int32_t)0x80000005u)
+#define KLV_E_PORT_OPEN ((int32_t)0x80000006u)
+#define KLV_E_TIMEOUT ((int32_t)0x80000007u)
+#define KLV_E_CONNECTION_LOST ((int32_t)0x80000008u)
+#define KLV_E_PROTOCOL ((int32_t)0x80000009u)
+#define KLV_E_VERSION_MISMATCH ((int32_t)0x8000000Au)
+#define KLV_E_INVALID_ARGUMENT ((int32_t)0x8000000Bu)
+#define KLV_E_LIBRARY_NOT_FOUND ((int32_t)0x80000101u)
+#define KLV_E_FUNCTION_NOT_FOUND ((int32_t)0x80000102u)
+
+#define KLV_C_MOTOR_OFF ((int32_t)0x1001)
+#define KLV_C_MOTOR_ON ((int32_t)0x1002)
+#define KLV_C_VALUE_OUT_OF_RANGE ((int32_t)0x1003)
+#define KLV_C_VAR_NUMBER_OUT_OF_RANGE ((int32_t)0x1004)
+#define KLV_C_NOT_INTERNAL_AUTO ((int32_t)0x1005)
+#define KLV_C_UNKNOWN_DEFINITION ((int32_t)0x1006)
+#define KLV_C_STRING_TOO_LONG ((int32_t)0x1007)
+#define KLV_C_SLAVE_MODE_ACTIVE ((int32_t)0x1008)
+#define KLV_C_UNKNOWN_TASK ((int32_t)0x1009)
+#define KLV_C_TASK_RUNNING ((int32_t)0x100A)
+#define KLV_C_UNKNOWN_FUNCTION ((int32_t)0x100B)
+#define KLV_C_BAD_REQUEST ((int32_t)0x100C)
+
+/* Default TCP port of the controller ("eth:HOST" without a port). */
+#define KLV_DEFAULT_PORT 50420
+/* Reply timeout used when klv_Connect() is given timeout_ms = 0. */
+#define KLV_DEFAULT_TIMEOUT_MS 1000
+/* Longest input string the library sends (bytes, without NUL). */
+#define KLV_MAX_STRING 255
+
+/* ---------------------------------------------------------------------------------------------
+ * Connection
+ * ------------------------------------------------------------------------------------------- */
+
+/* Opens the connection and performs the protocol version handshake.
+ *   conn        connection string, not kept after the call:
+ *                 "eth:HOST" or "eth:HOST:PORT"  TCP; HOST is an IPv4 address, "[IPv6]" or a
+ *                                                host name; PORT defaults to 50420
+ *                 "com:N:BAUDP:D:S"              serial port COMN (see com_ports.h), BAUD one
+ *                                                of 9600 19200 38400 57600 115200, parity P
+ *                                                N, E or O, D data bits 7 or 8, S stop bits
+ *                                                1 or 2, e.g. "com:3:115200N:8:1"
+ *   timeout_ms  reply timeout of every call in ms; 0 = KLV_DEFAULT_TIMEOUT_MS; negative is
+ *               invalid. Also bounds the TCP connect and the handshake.
+ *   flags       reserved, must be 0. */
+KLV_API int32_t klv_Connect(char* conn, int32_t timeout_ms, int32_t flags);
+
+/* Closes the connection and frees everything. Succeeds also on a lost connection;
+ * KLV_E_NOT_CONNECTED when there is none. */
+KLV_API int32_t klv_Disconnect(void);
+
+/* Writes a description of any result code (library or controller) into buf.
+ *   code  result code;  buf  output buffer;  size  its size in bytes (at least 1).
+ * Thread-safe, needs no connection. */
+KLV_API int32_t klv_ErrorText(int32_t code, char* buf, int32_t size);
+
+/* ---------------------------------------------------------------------------------------------
+ * Identity. buf receives the string, size is the buffer size in bytes (at least 1).
+ * ------------------------------------------------------------------------------------------- */
+KLV_API int32_t klv_get_RomVersion(char* buf, int32_t size); /* controller firmware version */
+KLV_API int32_t klv_get_SerialNo(char* buf, int32_t size);   /* controller serial number */
+KLV_API int32_t klv_get_RobotType(char* buf, int32_t size);  /* robot type name */
+
+/* ---------------------------------------------------------------------------------------------
+ * Controller state
+ * ------------------------------------------------------------------------------------------- */
+
+/* mode: 1 Manual (auto mode 0, motor off), 2 Teach (auto mode 0, motor on),
+ *       3 Internal Auto (auto mode 2), 4 External Auto (auto mode 1). */
+KLV_API int32_t klv_get_OperationMode(int32_t* mode);
+/* state: 0 motor power off, 1 on. */
+KLV_API int32_t klv_get_MotorState(int32_t* state);
+/* state: 0 switches motor power off, 1 on; other values KLV_C_VALUE_OUT_OF_RANGE. */
+KLV_API int32_t klv_put_MotorState(int32_t state);
+/* mode: 0 none, 1 external automatic, 2 internal automatic. */
+KLV_API int32_t klv_get_AutoMode(int32_t* mode);
+/* mode: 0, 1 or 2 as above; refused with KLV_C_SLAVE_MODE_ACTIVE while slave mode runs. */
+KLV_API int32_t klv_put_AutoMode(int32_t mode);
+/* enabled: 1 when an automatic mode is selected, else 0. */
+KLV_API int32_t klv_get_AutoEnable(int32_t* enabled);
+/* pressed: 1 when the teach pendant's deadman switch is pressed, else 0. */
+KLV_API int32_t klv_get_DeadmanSwitch(int32_t* pressed);
+/* active: 1 while an emergency stop is active, else 0. */
+KLV_API int32_t klv_get_EmergencyStop(int32_t* active);
+/* state: 0 slave mode off, 1 on. */
+KLV_API int32_t klv_get_RobSlaveState(int32_t* state);
+/* Starts slave mode; needs internal automatic mode (KLV_C_NOT_INTERNAL_AUTO). */
+KLV_API int32_t klv_StartRobSlave(void);
+/* Stops slave mode (succeeds also when it is off). */
+KLV_API int32_t klv_StopRobSlave(void);
+
+/* ---------------------------------------------------------------------------------------------
+ * Errors latched by the controller
+ * ------------------------------------------------------------------------------------------- */
+
+/* code: the latched controller error, 0 when none. */
+KLV_API int32_t klv_get_ErrorCode(int32_t* code);
+/* buf/size: description of the latched error ("No error" when none). */
+KLV_API int32_t klv_get_ErrorDescription(char* buf, int32_t size);
+/* code: 0 clears the latched error; a non-zero value clears it only if it equals the latched
+ * code (otherwise nothing happens). */
+KLV_API int32_t klv_ClearError(int32_t code);
+
+/* ---------------------------------------------------------------------------------------------
+ * Current position, configuration and motion state
+ * ------------------------------------------------------------------------------------------- */
+KLV_API int32_t klv_get_CurrentP(float p[8]);  /* p: current position, P format */
+KLV_API int32_t klv_get_CurrentJ(float j[9]);  /* j: current joint angles, J format */
+KLV_API int32_t klv_get_CurrentT(float t[11]); /* t: current position, T format */
+/* cnf: configuration used for conversions to P when none is given (0 to 7). */
+KLV_API int32_t klv_get_CnfData(int32_t* cnf);
+/* cnf: 0 to 7, else KLV_C_VALUE_OUT_OF_RANGE. */
+KLV_API int32_t klv_put_CnfData(int32_t cnf);
+/* state: 0 standing still, 1 moving. */
+KLV_API int32_t klv_get_MotionState(int32_t* state);
+
+/* ---------------------------------------------------------------------------------------------
+ * Motions. All need motor power (KLV_C_MOTOR_OFF) and answer when the motion has ended.
+ * comp, path, next: see "Motion arguments" above.
+ * ------------------------------------------------------------------------------------------- */
+/* p: target, P format. */
+KLV_API int32_t klv_MoveP(int32_t comp, const char* path, const float p[8], const char* next);
+/* j: target, J format. */
+KLV_API int32_t klv_MoveJ(int32_t comp, const char* path, const float j[9], const char* next);
+/* t: target, T format. */
+KLV_API int32_t klv_MoveT(int32_t comp, const char* path, const float t[11], const char* next);
+/* Moves to a point length mm above p (along +Z). p: P format; length: distance in mm. */
+KLV_API int32_t klv_ApproachP(int32_t comp, const float p[8], const char* path, float length,
+                              const char* next);
+/* As klv_ApproachP with a J target. j: J format. */
+KLV_API int32_t klv_ApproachJ(int32_t comp, const float j[9], const char* path, float length,
+                              const char* next);
+/* As klv_ApproachP with a T target. t: T format. */
+KLV_API int32_t klv_ApproachT(int32_t comp, const float t[11], const char* path, float length,
+                              const char* next);
+/* Moves length mm up (+Z) from the current position. */
+KLV_API int32_t klv_Depart(int32_t comp, const char* path, float length, const char* next);
+/* Moves all axes to absolute joint angles j (J format). */
+KLV_API int32_t klv_DriveA(const char* path, const float j[9], const char* next);
+/* Moves one axis relatively. axis: 1 to 9; value: distance in deg or mm. */
+KLV_API int32_t klv_Drive(const char* path, int32_t axis, float value, const char* next);
+
+/* ---------------------------------------------------------------------------------------------
+ * Conversions, computed by the controller for its kinematics
+ * ------------------------------------------------------------------------------------------- */
+KLV_API int32_t klv_P2T(const float p[8], float t[11]); /* p: input P; t: result T */
+KLV_API int32_t klv_P2J(const float p[8], float j[9]);  /* p: input P; j: result J */
+KLV_API int32_t klv_J2P(const float j[9], float p[8]);  /* j: input J; p: result P */
+KLV_API int32_t klv_J2T(const float j[9], float t[11]); /* j: input J; t: result T */
+KLV_API int32_t klv_T2P(const float t[11], float p[8]); /* t: input T; p: result P */
+KLV_API int32_t klv_T2J(const float t[11], float j[9]); /* t: input T; j: result J */
+/* Deviation: result = base shifted by offset's X, Y, Z; rest of base kept (P format). */
+KLV_API int32_t klv_Dev(const float base[8], const float offset[8], float result[8]);
+/* As klv_Dev for H records (7 floats). */
+KLV_API int32_t klv_DevH(const float base[7], const float offset[7], float result[7]);
+
+/* ---------------------------------------------------------------------------------------------
+ * Speeds, tools, works, areas
+ * ------------------------------------------------------------------------------------------- */
+KLV_API int32_t klv_get_Speed(float* percent);    /* percent: internal speed, 0 to 100 */
+KLV_API int32_t klv_put_Speed(float percent);     /* percent: 0 to 100, else out of range */
+KLV_API int32_t klv_get_ExtSpeed(float* percent); /* percent: external speed, 0 to 100 */
+KLV_API int32_t klv_put_ExtSpeed(float percent);  /* percent: 0 to 100, else out of range */
+KLV_API int32_t klv_get_CurTool(int32_t* no);     /* no: current tool number */
+KLV_API int32_t klv_put_CurTool(int32_t no);      /* no: tool number 0 to 63 */
+KLV_API int32_t klv_get_CurWork(int32_t* no);     /* no: current work number */
+KLV_API int32_t klv_put_CurWork(int32_t no);      /* no: work number 0 to 63 */
+/* no: tool 0 to 63 (KLV_C_UNKNOWN_DEFINITION otherwise); rec: H record. */
+KLV_API int32_t klv_get_ToolDef(int32_t no, float rec[7]);
+KLV_API int32_t klv_put_ToolDef(int32_t no, const float rec[7]);
+/* no: work 0 to 63; rec: H record. */
+KLV_API int32_t klv_get_WorkDef(int32_t no, float rec[7]);
+KLV_API int32_t klv_put_WorkDef(int32_t no, const float rec[7]);
+/* no: area 0 to 31; rec: two H records (14 floats). */
+KLV_API int32_t klv_get_AreaDef(int32_t no, float rec[14]);
+KLV_API int32_t klv_put_AreaDef(int32_t no, const float rec[14]);
+
+/* ---------------------------------------------------------------------------------------------
+ * Calibration and link parameters (7 axes)
+ * ------------------------------------------------------------------------------------------- */
+KLV_API int32_t klv_get_CalData(float a[7]);       /* a: calibration angle of each axis */
+KLV_API int32_t klv_put_CalData(const float a[7]); /* a: finite values, else out of range */
+/* ss: link lengths, aa: link offsets of each axis. */
+KLV_API int32_t klv_get_LinkParam(float ss[7], float aa[7]);
+KLV_API int32_t klv_put_LinkParam(const float ss[7], const float aa[7]);
+/* Calibrates: the calibration data becomes rot, the link lengths become len. Needs motor
+ * power off (KLV_C_MOTOR_ON). rot, len: finite values. */
+KLV_API int32_t klv_Calibrate(const float rot[7], const float len[7]);
+
+/* ---------------------------------------------------------------------------------------------
+ * Variables. no: variable number; outside its range KLV_C_VAR_NUMBER_OUT_OF_RANGE.
+ *   I (int32), F (float), D (double), V, P, J, T : 0 to 999
+ *   S (string, up to 255 bytes)                   : 0 to 99
+ *   IO (bit, value 0 or 1)                        : 0 to 2047
+ * ------------------------------------------------------------------------------------------- */
+KLV_API int32_t klv_get_VarI(int32_t no, int32_t* value);
+KLV_API int32_t klv_put_VarI(int32_t no, int32_t value);
+KLV_API int32_t klv_get_VarF(int32_t no, float* value);
+KLV_API int32_t klv_put_VarF(int32_t no, float value);
+KLV_API int32_t klv_get_VarD(int32_t no, double* value);
+KLV_API int32_t klv_put_VarD(int32_t no, double value);
+/* buf/size: output buffer and its size; the string is truncated to size - 1 bytes. */
+KLV_API int32_t klv_get_VarS(int32_t no, char* buf, int32_t size);
+/* text: up to 255 bytes (KLV_C_STRING_TOO_LONG from the controller beyond). */
+KLV_API int32_t klv_put_VarS(int32_t no, const char* text);
+KLV_API int32_t klv_get_VarIO(int32_t no, int32_t* value);
+/* value: 0 or 1, else KLV_C_VALUE_OUT_OF_RANGE. */
+KLV_API int32_t klv_put_VarIO(int32_t no, int32_t value);
+KLV_API int32_t klv_get_VarV(int32_t no, float v[3]);
+KLV_API int32_t klv_put_VarV(int32_t no, const float v[3]);
+KLV_API int32_t klv_get_VarP(int32_t no, float p[8]);
+KLV_API int32_t klv_put_VarP(int32_t no, const float p[8]);
+KLV_API int32_t klv_get_VarJ(int32_t no, float j[9]);
+KLV_API int32_t klv_put_VarJ(int32_t no, const float j[9]);
+KLV_API int32_t klv_get_VarT(int32_t no, float t[11]);
+KLV_API int32_t klv_put_VarT(int32_t no, const float t[11]);
+
+/* ---------------------------------------------------------------------------------------------
+ * Tasks. task: 1 to 8 (KLV_C_UNKNOWN_TASK otherwise).
+ * ------------------------------------------------------------------------------------------- */
+/* Starts program (name, 1 to 32 bytes) as task; needs internal automatic mode. */
+KLV_API int32_t klv_StartTask(int32_t task, const char* program);
+/* Stops the task (succeeds also when it is stopped). */
+KLV_API int32_t klv_StopTask(int32_t task);
+/* state: 0 stopped, 1 running. */
+KLV_API int32_t klv_get_TaskState(int32_t task, int32_t* state);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KELVOR_H */
