@@ -1,0 +1,144 @@
+#include "controls.h"
+
+#include <QHeaderView>
+#include <QPainter>
+
+template <class Base>
+void CheckControl<Base>::paintEvent(QPaintEvent* event) {
+  Base::paintEvent(event);
+  if constexpr (std::is_same_v<Base, QPushButton>) {
+    if (value_ == 2) {  // grayed: a dithered face over the raised button
+      QPainter painter(this);
+      painter.fillRect(Base::rect().adjusted(2, 2, -2, -2),
+                       QBrush(Base::palette().color(QPalette::Mid), Qt::Dense4Pattern));
+    }
+  }
+}
+
+template class CheckControl<QCheckBox>;
+template class CheckControl<QPushButton>;
+
+OptionButton::OptionButton(QWidget* parent) : QRadioButton(parent) {
+  setAutoExclusive(false);
+  setChecked(false);
+}
+
+void OptionButton::setValue(bool value) {
+  if (value == value_) return;
+  value_ = value;
+  setChecked(value);
+  if (!value) return;
+  for (OptionButton* other : group_) {
+    if (other != this && other->value_) {
+      other->value_ = false;
+      other->setChecked(false);
+    }
+  }
+  if (onClick) onClick();
+}
+
+void OptionButton::nextCheckState() {
+  if (!value_) setValue(true);
+}
+
+ComboControl::ComboControl(bool editable, QWidget* parent) : QComboBox(parent) {
+  setEditable(editable);
+  setMaxVisibleItems(16);
+  if (editable) {
+    setInsertPolicy(QComboBox::NoInsert);
+    setCompleter(nullptr);
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& t) { userTyped(t); });
+  }
+  connect(this, &QComboBox::activated, this, [this](int index) { userPicked(index); });
+}
+
+void ComboControl::addListItem(const QString& text, int32_t data) {
+  const bool wasEmpty = count() == 0;
+  const QString keep = currentText();
+  blockSignals(true);
+  addItem(text, data);
+  if (wasEmpty && !typed_ && reported_ < 0) {
+    // QComboBox selects the first item it is given; the window's lists start unselected.
+    setCurrentIndex(-1);
+    if (isEditable()) setEditText(keep);
+  }
+  blockSignals(false);
+}
+
+void ComboControl::clearSelectionSilently(const QString& text) {
+  blockSignals(true);
+  setCurrentIndex(-1);
+  if (isEditable()) setEditText(text);
+  blockSignals(false);
+  typed_ = false;
+  reported_ = -1;
+}
+
+void ComboControl::setListIndex(int index) {
+  if (index < -1 || index >= count()) return;
+  const int before = listIndex();
+  blockSignals(true);
+  setCurrentIndex(index);
+  blockSignals(false);
+  typed_ = false;
+  reported_ = index;
+  if (index != before && onClick) onClick();
+}
+
+void ComboControl::userPicked(int index) {
+  const int before = reported_;
+  typed_ = false;
+  reported_ = index;
+  if (index != before && onClick) onClick();
+}
+
+void ComboControl::userTyped(const QString& text) {
+  const int match = findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+  if (match >= 0) {
+    typed_ = false;
+    if (match != currentIndex()) {
+      blockSignals(true);
+      setCurrentIndex(match);
+      blockSignals(false);
+    }
+  } else {
+    typed_ = true;
+  }
+  reported_ = listIndex();
+}
+
+FlexGrid::FlexGrid(int rows, int cols, QWidget* parent) : QTableWidget(rows, cols, parent) {
+  horizontalHeader()->hide();
+  verticalHeader()->hide();
+  verticalHeader()->setDefaultSectionSize(16);
+  verticalHeader()->setMinimumSectionSize(4);
+  horizontalHeader()->setMinimumSectionSize(4);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setGridStyle(Qt::SolidLine);
+  setStyleSheet(QStringLiteral("QTableWidget { gridline-color: rgb(192,192,192); "
+                               "background-color: rgb(128,128,128); }"));
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < cols; ++c) {
+      auto* item = new QTableWidgetItem;
+      const bool fixed = r == 0 || c == 0;
+      item->setBackground(palette().color(fixed ? QPalette::Button : QPalette::Base));
+      item->setForeground(palette().color(fixed ? QPalette::ButtonText : QPalette::Text));
+      item->setFlags(fixed ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+      setItem(r, c, item);
+    }
+  }
+}
+
+QString FlexGrid::textMatrix(int row, int col) const {
+  const QTableWidgetItem* cell = item(row, col);
+  return cell ? cell->text() : QString();
+}
+
+void FlexGrid::setTextMatrix(int row, int col, const QString& text) {
+  if (QTableWidgetItem* cell = item(row, col)) cell->setText(text);
+}
+
+void FlexGrid::setColWidth(int col, int twips) { setColumnWidth(col, twipsToPixels(twips)); }
+
+int FlexGrid::colWidth(int col) const { return columnWidth(col) * 15; }

@@ -1,0 +1,73 @@
+#include "port_probe.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+
+#include "com_ports.h"
+
+DevicePortProber::DevicePortProber(PathOf pathOf, std::vector<std::string> lockDirs)
+    : pathOf_(pathOf ? std::move(pathOf) : PathOf(kelvor::comDevicePath)),
+      lockDirs_(std::move(lockDirs)) {}
+
+bool DevicePortProber::isPresent(int n) {
+  const std::string path = pathOf_(n);
+  return !path.empty() && deviceIsFree(path);
+}
+
+bool DevicePortProber::deviceIsFree(const std::string& path) const {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;  // absent, no access, or in exclusive mode (EBUSY)
+  bool free = ::isatty(fd) == 1;
+#ifdef TIOCGEXCL
+  int exclusive = 0;
+  if (free && ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) free = false;
+#endif
+  if (free && ::flock(fd, LOCK_EX | LOCK_NB) != 0) free = false;
+  ::close(fd);  // also releases our flock
+  return free && !lockFileHeld(path);
+}
+
+// A UUCP lock file "LCK..<device name>" holding the PID of a live process marks the port as
+// taken. The PID is written as ten ASCII digits by most tools, or as a binary int by old ones.
+bool DevicePortProber::lockFileHeld(const std::string& path) const {
+  std::vector<std::string> names;
+  auto addName = [&names](const std::string& p) {
+    const auto slash = p.rfind('/');
+    const std::string base = slash == std::string::npos ? p : p.substr(slash + 1);
+    if (!base.empty()) names.push_back(base);
+    if (p.rfind("/dev/", 0) == 0) {  // "/dev/pts/3" is also locked as "pts_3"
+      std::string rel = p.substr(5);
+      for (char& ch : rel) ch = ch == '/' ? '_' : ch;
+      if (rel != base) names.push_back(rel);
+    }
+  };
+  addName(path);
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) && path != resolved) addName(resolved);
+
+  for (const std::string& dir : lockDirs_) {
+    for (const std::string& name : names) {
+      std::ifstream in(dir + "/LCK.." + name, std::ios::binary);
+      if (!in) continue;
+      std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      long pid = std::strtol(content.c_str(), nullptr, 10);
+      if (pid <= 0 && content.size() == sizeof(int)) {
+        int binary = 0;
+        std::copy(content.begin(), content.end(), reinterpret_cast<char*>(&binary));
+        pid = binary;
+      }
+      if (pid <= 0) continue;  // unreadable lock: not a live holder
+      if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM) return true;
+    }
+  }
+  return false;
+}

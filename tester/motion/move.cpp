@@ -1,0 +1,4 @@
+#include "app/kelvor_tester_form.h"
+
+void KelvorTesterForm::cmdMove_Click() {}
+
