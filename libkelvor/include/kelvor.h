@@ -120,8 +120,9 @@ extern "C" {
 #define KLV_DEFAULT_PORT 50420
 /* Reply timeout used when klv_Connect() is given timeout_ms = 0. */
 #define KLV_DEFAULT_TIMEOUT_MS 1000
-/* Longest input string the library sends (bytes, without NUL). */
-#define KLV_MAX_STRING 255
+/* Longest input string the library sends (bytes, without NUL); longer ones are
+ * KLV_E_INVALID_ARGUMENT. The controller may store less (string variables: 255). */
+#define KLV_MAX_STRING 400
 
 /* ---------------------------------------------------------------------------------------------
  * Connection

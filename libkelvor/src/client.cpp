@@ -1,0 +1,416 @@
+// The C interface: one connection per process, guarded by a mutex.
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "connection_string.h"
+#include "kelvor.h"
+#include "kelvor/codes.h"
+#include "kelvor/protocol.h"
+#include "transport.h"
+
+namespace kelvor::lib {
+namespace {
+
+using proto::Func;
+using proto::Reader;
+using proto::Writer;
+
+struct Connection {
+  std::unique_ptr<Transport> transport;
+  proto::Decoder decoder;
+  std::chrono::milliseconds timeout{KLV_DEFAULT_TIMEOUT_MS};
+  uint16_t seq = 0;
+  bool lost = false;
+};
+
+std::mutex g_mutex;
+std::unique_ptr<Connection> g_conn;
+
+// Sends one request and waits for its reply. On KLV_OK, outputs holds the reply's outputs
+// (after the result code), already checked against the function's signature.
+int32_t exchange(Connection& c, Func func, const std::vector<uint8_t>& request,
+                 std::vector<uint8_t>& outputs) {
+  if (c.lost) return KLV_E_CONNECTION_LOST;
+  const auto id = static_cast<uint16_t>(func);
+  const proto::FuncInfo* info = proto::findFunc(id);
+  proto::Frame req;
+  req.type = proto::FrameType::kRequest;
+  req.seq = ++c.seq;
+  req.func = id;
+  req.payload = request;
+  const std::vector<uint8_t> bytes = proto::encodeFrame(req);
+  auto deadline = Clock::now() + c.timeout;
+  switch (c.transport->writeAll(bytes.data(), bytes.size(), deadline)) {
+    case IoResult::kOk: break;
+    case IoResult::kTimeout: return KLV_E_TIMEOUT;
+    case IoResult::kClosed: c.lost = true; return KLV_E_CONNECTION_LOST;
+  }
+  uint8_t buf[512];
+  for (;;) {
+    const uint64_t crcErrors = c.decoder.crcErrors();
+    while (auto frame = c.decoder.next()) {
+      if (frame->seq != req.seq) continue;  // a late reply to an earlier, timed-out call
+      if (frame->type == proto::FrameType::kProgress) {
+        if (frame->func == id) deadline = Clock::now() + c.timeout;
+        continue;
+      }
+      if (frame->type != proto::FrameType::kReply) continue;
+      if (frame->func != id) return KLV_E_PROTOCOL;
+      Reader r(frame->payload);
+      const int32_t code = r.i32();
+      if (r.fail()) return KLV_E_PROTOCOL;
+      if (code != KLV_OK) return code;
+      outputs.assign(frame->payload.begin() + 4, frame->payload.end());
+      if (!info || !proto::matchesSignature(info->reply, outputs.data(), outputs.size())) {
+        return KLV_E_PROTOCOL;
+      }
+      return KLV_OK;
+    }
+    if (c.decoder.crcErrors() != crcErrors && c.transport->interByteTimeout().count() > 0) {
+      // Serial line: drop the rest of the damaged data and wait for a clean frame.
+      c.transport->flushInput();
+      c.decoder.reset();
+    }
+    auto waitUntil = deadline;
+    const auto interByte = c.transport->interByteTimeout();
+    const bool partial = c.decoder.buffered() > 0 && interByte.count() > 0;
+    if (partial && Clock::now() + interByte < waitUntil) waitUntil = Clock::now() + interByte;
+    size_t got = 0;
+    switch (c.transport->readSome(buf, sizeof buf, waitUntil, got)) {
+      case IoResult::kOk:
+        c.decoder.feed(buf, got);
+        break;
+      case IoResult::kTimeout:
+        if (Clock::now() >= deadline) return KLV_E_TIMEOUT;
+        // The line went quiet in the middle of a frame: resynchronise.
+        c.transport->flushInput();
+        c.decoder.reset();
+        break;
+      case IoResult::kClosed:
+        c.lost = true;
+        return KLV_E_CONNECTION_LOST;
+    }
+  }
+}
+
+// Runs one call under the lock. parse reads the outputs and runs only on success.
+int32_t call(Func func, const Writer& request, const std::function<void(Reader&)>& parse = {}) {
+  std::lock_guard lock(g_mutex);
+  if (!g_conn) return KLV_E_NOT_CONNECTED;
+  std::vector<uint8_t> outputs;
+  const int32_t rc = exchange(*g_conn, func, request.bytes(), outputs);
+  if (rc == KLV_OK && parse) {
+    Reader r(outputs);
+    parse(r);
+  }
+  return rc;
+}
+
+bool validText(const char* s) { return s && std::strlen(s) <= KLV_MAX_STRING; }
+
+void copyOut(const std::string& s, char* buf, int32_t size) {
+  const size_t n = std::min(s.size(), static_cast<size_t>(size) - 1);
+  std::memcpy(buf, s.data(), n);
+  buf[n] = '\0';
+}
+
+// Shapes of calls shared by many functions.
+int32_t getInt(Func f, int32_t* out) {
+  if (!out) return KLV_E_INVALID_ARGUMENT;
+  return call(f, Writer(), [&](Reader& r) { *out = r.i32(); });
+}
+int32_t putInt(Func f, int32_t v) { return call(f, Writer().i32(v)); }
+int32_t getFloat(Func f, float* out) {
+  if (!out) return KLV_E_INVALID_ARGUMENT;
+  return call(f, Writer(), [&](Reader& r) { *out = r.f32(); });
+}
+int32_t putFloat(Func f, float v) { return call(f, Writer().f32(v)); }
+int32_t getString(Func f, char* buf, int32_t size) {
+  if (!buf || size < 1) return KLV_E_INVALID_ARGUMENT;
+  return call(f, Writer(), [&](Reader& r) { copyOut(r.str(), buf, size); });
+}
+int32_t getArray(Func f, float* out, size_t n) {
+  if (!out) return KLV_E_INVALID_ARGUMENT;
+  return call(f, Writer(), [&](Reader& r) { r.floats(out, n); });
+}
+int32_t putArray(Func f, const float* in, size_t n) {
+  if (!in) return KLV_E_INVALID_ARGUMENT;
+  return call(f, Writer().floats(in, n));
+}
+int32_t convert(Func f, const float* in, size_t nIn, float* out, size_t nOut) {
+  if (!in || !out) return KLV_E_INVALID_ARGUMENT;
+  return call(f, Writer().floats(in, nIn), [&](Reader& r) { r.floats(out, nOut); });
+}
+int32_t getNumberedArray(Func f, int32_t no, float* out, size_t n) {
+  if (!out) return KLV_E_INVALID_ARGUMENT;
+  return call(f, Writer().i32(no), [&](Reader& r) { r.floats(out, n); });
+}
+int32_t putNumberedArray(Func f, int32_t no, const float* in, size_t n) {
+  if (!in) return KLV_E_INVALID_ARGUMENT;
+  return call(f, Writer().i32(no).floats(in, n));
+}
+// MoveP / MoveJ / MoveT: comp, path, target, next.
+int32_t move(Func f, int32_t comp, const char* path, const float* target, size_t n,
+             const char* next) {
+  if (!validText(path) || !target || !validText(next)) return KLV_E_INVALID_ARGUMENT;
+  return call(f, Writer().i32(comp).str(path).floats(target, n).str(next));
+}
+// ApproachP / ApproachJ / ApproachT: comp, target, path, length, next.
+int32_t approach(Func f, int32_t comp, const float* target, size_t n, const char* path,
+                 float length, const char* next) {
+  if (!validText(path) || !target || !validText(next)) return KLV_E_INVALID_ARGUMENT;
+  return call(f, Writer().i32(comp).floats(target, n).str(path).f32(length).str(next));
+}
+
+int32_t connect(char* conn, int32_t timeoutMs, int32_t flags) {
+  if (!conn || timeoutMs < 0 || flags != 0) return KLV_E_INVALID_ARGUMENT;
+  const std::string text(conn);  // the caller's buffer is not kept
+  std::lock_guard lock(g_mutex);
+  if (g_conn) return KLV_E_ALREADY_CONNECTED;
+  ConnectionTarget target;
+  if (!parseConnectionString(text, target)) return KLV_E_BAD_CONNECTION_STRING;
+  auto c = std::make_unique<Connection>();
+  c->timeout = std::chrono::milliseconds(timeoutMs == 0 ? KLV_DEFAULT_TIMEOUT_MS : timeoutMs);
+  const int32_t rc = target.kind == ConnectionTarget::Kind::kTcp
+                         ? openTcp(target.host, target.port, c->timeout, c->transport)
+                         : openSerial(target.serial, c->transport);
+  if (rc != KLV_OK) return rc;
+  std::vector<uint8_t> outputs;
+  const int32_t hello = exchange(*c, Func::Hello,
+                                 Writer().i32(proto::kProtocolVersion).str("libkelvor").bytes(),
+                                 outputs);
+  if (hello != KLV_OK) return hello;
+  Reader r(outputs);
+  if (r.i32() != proto::kProtocolVersion) return KLV_E_VERSION_MISMATCH;
+  g_conn = std::move(c);
+  return KLV_OK;
+}
+
+}  // namespace
+}  // namespace kelvor::lib
+
+using namespace kelvor::lib;  // NOLINT: the C functions below are thin wrappers
+using kelvor::proto::Func;
+using kelvor::proto::Reader;
+using kelvor::proto::Writer;
+
+extern "C" {
+
+int32_t klv_Connect(char* conn, int32_t timeout_ms, int32_t flags) {
+  return connect(conn, timeout_ms, flags);
+}
+
+int32_t klv_Disconnect(void) {
+  std::lock_guard lock(g_mutex);
+  if (!g_conn) return KLV_E_NOT_CONNECTED;
+  g_conn.reset();
+  return KLV_OK;
+}
+
+int32_t klv_ErrorText(int32_t code, char* buf, int32_t size) {
+  if (!buf || size < 1) return KLV_E_INVALID_ARGUMENT;
+  copyOut(kelvor::proto::codeText(code), buf, size);
+  return KLV_OK;
+}
+
+int32_t klv_get_RomVersion(char* buf, int32_t size) {
+  return getString(Func::get_RomVersion, buf, size);
+}
+int32_t klv_get_SerialNo(char* buf, int32_t size) {
+  return getString(Func::get_SerialNo, buf, size);
+}
+int32_t klv_get_RobotType(char* buf, int32_t size) {
+  return getString(Func::get_RobotType, buf, size);
+}
+
+int32_t klv_get_OperationMode(int32_t* mode) { return getInt(Func::get_OperationMode, mode); }
+int32_t klv_get_MotorState(int32_t* state) { return getInt(Func::get_MotorState, state); }
+int32_t klv_put_MotorState(int32_t state) { return putInt(Func::put_MotorState, state); }
+int32_t klv_get_AutoMode(int32_t* mode) { return getInt(Func::get_AutoMode, mode); }
+int32_t klv_put_AutoMode(int32_t mode) { return putInt(Func::put_AutoMode, mode); }
+int32_t klv_get_AutoEnable(int32_t* enabled) { return getInt(Func::get_AutoEnable, enabled); }
+int32_t klv_get_DeadmanSwitch(int32_t* pressed) {
+  return getInt(Func::get_DeadmanSwitch, pressed);
+}
+int32_t klv_get_EmergencyStop(int32_t* active) { return getInt(Func::get_EmergencyStop, active); }
+int32_t klv_get_RobSlaveState(int32_t* state) { return getInt(Func::get_RobSlaveState, state); }
+int32_t klv_StartRobSlave(void) { return call(Func::StartRobSlave, Writer()); }
+int32_t klv_StopRobSlave(void) { return call(Func::StopRobSlave, Writer()); }
+
+int32_t klv_get_ErrorCode(int32_t* code) { return getInt(Func::get_ErrorCode, code); }
+int32_t klv_get_ErrorDescription(char* buf, int32_t size) {
+  return getString(Func::get_ErrorDescription, buf, size);
+}
+int32_t klv_ClearError(int32_t code) { return putInt(Func::ClearError, code); }
+
+int32_t klv_get_CurrentP(float p[8]) { return getArray(Func::get_CurrentP, p, 8); }
+int32_t klv_get_CurrentJ(float j[9]) { return getArray(Func::get_CurrentJ, j, 9); }
+int32_t klv_get_CurrentT(float t[11]) { return getArray(Func::get_CurrentT, t, 11); }
+int32_t klv_get_CnfData(int32_t* cnf) { return getInt(Func::get_CnfData, cnf); }
+int32_t klv_put_CnfData(int32_t cnf) { return putInt(Func::put_CnfData, cnf); }
+int32_t klv_get_MotionState(int32_t* state) { return getInt(Func::get_MotionState, state); }
+
+int32_t klv_MoveP(int32_t comp, const char* path, const float p[8], const char* next) {
+  return move(Func::MoveP, comp, path, p, 8, next);
+}
+int32_t klv_MoveJ(int32_t comp, const char* path, const float j[9], const char* next) {
+  return move(Func::MoveJ, comp, path, j, 9, next);
+}
+int32_t klv_MoveT(int32_t comp, const char* path, const float t[11], const char* next) {
+  return move(Func::MoveT, comp, path, t, 11, next);
+}
+int32_t klv_ApproachP(int32_t comp, const float p[8], const char* path, float length,
+                      const char* next) {
+  return approach(Func::ApproachP, comp, p, 8, path, length, next);
+}
+int32_t klv_ApproachJ(int32_t comp, const float j[9], const char* path, float length,
+                      const char* next) {
+  return approach(Func::ApproachJ, comp, j, 9, path, length, next);
+}
+int32_t klv_ApproachT(int32_t comp, const float t[11], const char* path, float length,
+                      const char* next) {
+  return approach(Func::ApproachT, comp, t, 11, path, length, next);
+}
+int32_t klv_Depart(int32_t comp, const char* path, float length, const char* next) {
+  if (!validText(path) || !validText(next)) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::Depart, Writer().i32(comp).str(path).f32(length).str(next));
+}
+int32_t klv_DriveA(const char* path, const float j[9], const char* next) {
+  if (!validText(path) || !j || !validText(next)) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::DriveA, Writer().str(path).floats(j, 9).str(next));
+}
+int32_t klv_Drive(const char* path, int32_t axis, float value, const char* next) {
+  if (!validText(path) || !validText(next)) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::Drive, Writer().str(path).i32(axis).f32(value).str(next));
+}
+
+int32_t klv_P2T(const float p[8], float t[11]) { return convert(Func::P2T, p, 8, t, 11); }
+int32_t klv_P2J(const float p[8], float j[9]) { return convert(Func::P2J, p, 8, j, 9); }
+int32_t klv_J2P(const float j[9], float p[8]) { return convert(Func::J2P, j, 9, p, 8); }
+int32_t klv_J2T(const float j[9], float t[11]) { return convert(Func::J2T, j, 9, t, 11); }
+int32_t klv_T2P(const float t[11], float p[8]) { return convert(Func::T2P, t, 11, p, 8); }
+int32_t klv_T2J(const float t[11], float j[9]) { return convert(Func::T2J, t, 11, j, 9); }
+int32_t klv_Dev(const float base[8], const float offset[8], float result[8]) {
+  if (!base || !offset || !result) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::Dev, Writer().floats(base, 8).floats(offset, 8),
+              [&](Reader& r) { r.floats(result, 8); });
+}
+int32_t klv_DevH(const float base[7], const float offset[7], float result[7]) {
+  if (!base || !offset || !result) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::DevH, Writer().floats(base, 7).floats(offset, 7),
+              [&](Reader& r) { r.floats(result, 7); });
+}
+
+int32_t klv_get_Speed(float* percent) { return getFloat(Func::get_Speed, percent); }
+int32_t klv_put_Speed(float percent) { return putFloat(Func::put_Speed, percent); }
+int32_t klv_get_ExtSpeed(float* percent) { return getFloat(Func::get_ExtSpeed, percent); }
+int32_t klv_put_ExtSpeed(float percent) { return putFloat(Func::put_ExtSpeed, percent); }
+int32_t klv_get_CurTool(int32_t* no) { return getInt(Func::get_CurTool, no); }
+int32_t klv_put_CurTool(int32_t no) { return putInt(Func::put_CurTool, no); }
+int32_t klv_get_CurWork(int32_t* no) { return getInt(Func::get_CurWork, no); }
+int32_t klv_put_CurWork(int32_t no) { return putInt(Func::put_CurWork, no); }
+int32_t klv_get_ToolDef(int32_t no, float rec[7]) {
+  return getNumberedArray(Func::get_ToolDef, no, rec, 7);
+}
+int32_t klv_put_ToolDef(int32_t no, const float rec[7]) {
+  return putNumberedArray(Func::put_ToolDef, no, rec, 7);
+}
+int32_t klv_get_WorkDef(int32_t no, float rec[7]) {
+  return getNumberedArray(Func::get_WorkDef, no, rec, 7);
+}
+int32_t klv_put_WorkDef(int32_t no, const float rec[7]) {
+  return putNumberedArray(Func::put_WorkDef, no, rec, 7);
+}
+int32_t klv_get_AreaDef(int32_t no, float rec[14]) {
+  return getNumberedArray(Func::get_AreaDef, no, rec, 14);
+}
+int32_t klv_put_AreaDef(int32_t no, const float rec[14]) {
+  return putNumberedArray(Func::put_AreaDef, no, rec, 14);
+}
+
+int32_t klv_get_CalData(float a[7]) { return getArray(Func::get_CalData, a, 7); }
+int32_t klv_put_CalData(const float a[7]) { return putArray(Func::put_CalData, a, 7); }
+int32_t klv_get_LinkParam(float ss[7], float aa[7]) {
+  if (!ss || !aa) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::get_LinkParam, Writer(), [&](Reader& r) {
+    r.floats(ss, 7);
+    r.floats(aa, 7);
+  });
+}
+int32_t klv_put_LinkParam(const float ss[7], const float aa[7]) {
+  if (!ss || !aa) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::put_LinkParam, Writer().floats(ss, 7).floats(aa, 7));
+}
+int32_t klv_Calibrate(const float rot[7], const float len[7]) {
+  if (!rot || !len) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::Calibrate, Writer().floats(rot, 7).floats(len, 7));
+}
+
+int32_t klv_get_VarI(int32_t no, int32_t* value) {
+  if (!value) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::get_VarI, Writer().i32(no), [&](Reader& r) { *value = r.i32(); });
+}
+int32_t klv_put_VarI(int32_t no, int32_t value) {
+  return call(Func::put_VarI, Writer().i32(no).i32(value));
+}
+int32_t klv_get_VarF(int32_t no, float* value) {
+  if (!value) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::get_VarF, Writer().i32(no), [&](Reader& r) { *value = r.f32(); });
+}
+int32_t klv_put_VarF(int32_t no, float value) {
+  return call(Func::put_VarF, Writer().i32(no).f32(value));
+}
+int32_t klv_get_VarD(int32_t no, double* value) {
+  if (!value) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::get_VarD, Writer().i32(no), [&](Reader& r) { *value = r.f64(); });
+}
+int32_t klv_put_VarD(int32_t no, double value) {
+  return call(Func::put_VarD, Writer().i32(no).f64(value));
+}
+int32_t klv_get_VarS(int32_t no, char* buf, int32_t size) {
+  if (!buf || size < 1) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::get_VarS, Writer().i32(no), [&](Reader& r) { copyOut(r.str(), buf, size); });
+}
+int32_t klv_put_VarS(int32_t no, const char* text) {
+  if (!validText(text)) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::put_VarS, Writer().i32(no).str(text));
+}
+int32_t klv_get_VarIO(int32_t no, int32_t* value) {
+  if (!value) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::get_VarIO, Writer().i32(no), [&](Reader& r) { *value = r.i32(); });
+}
+int32_t klv_put_VarIO(int32_t no, int32_t value) {
+  return call(Func::put_VarIO, Writer().i32(no).i32(value));
+}
+int32_t klv_get_VarV(int32_t no, float v[3]) { return getNumberedArray(Func::get_VarV, no, v, 3); }
+int32_t klv_put_VarV(int32_t no, const float v[3]) {
+  return putNumberedArray(Func::put_VarV, no, v, 3);
+}
+int32_t klv_get_VarP(int32_t no, float p[8]) { return getNumberedArray(Func::get_VarP, no, p, 8); }
+int32_t klv_put_VarP(int32_t no, const float p[8]) {
+  return putNumberedArray(Func::put_VarP, no, p, 8);
+}
+int32_t klv_get_VarJ(int32_t no, float j[9]) { return getNumberedArray(Func::get_VarJ, no, j, 9); }
+int32_t klv_put_VarJ(int32_t no, const float j[9]) {
+  return putNumberedArray(Func::put_VarJ, no, j, 9);
+}
+int32_t klv_get_VarT(int32_t no, float t[11]) {
+  return getNumberedArray(Func::get_VarT, no, t, 11);
+}
+int32_t klv_put_VarT(int32_t no, const float t[11]) {
+  return putNumberedArray(Func::put_VarT, no, t, 11);
+}
+
+int32_t klv_StartTask(int32_t task, const char* program) {
+  if (!validText(program)) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::StartTask, Writer().i32(task).str(program));
+}
+int32_t klv_StopTask(int32_t task) { return putInt(Func::StopTask, task); }
+int32_t klv_get_TaskState(int32_t task, int32_t* state) {
+  if (!state) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::get_TaskState, Writer().i32(task), [&](Reader& r) { *state = r.i32(); });
+}
+
+}  // extern "C"

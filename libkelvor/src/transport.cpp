@@ -1,0 +1,195 @@
+#include "transport.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "kelvor.h"
+
+namespace kelvor::lib {
+
+namespace {
+
+int remainingMs(Clock::time_point deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  if (left <= 0) return 0;
+  return left > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(left) + 1;
+}
+
+// Waits for events on fd until the deadline. Returns revents, 0 on timeout, -1 on error.
+int waitFd(int fd, short events, Clock::time_point deadline) {
+  for (;;) {
+    pollfd p{fd, events, 0};
+    const int ms = remainingMs(deadline);
+    const int r = ::poll(&p, 1, ms);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) {
+      if (Clock::now() >= deadline) return 0;
+      continue;
+    }
+    return p.revents;
+  }
+}
+
+class TcpTransport final : public Transport {
+ public:
+  using Transport::Transport;
+
+ protected:
+  long sendSome(const uint8_t* data, size_t size) override {
+    return ::send(fd_, data, size, MSG_NOSIGNAL);
+  }
+};
+
+class SerialTransport final : public Transport {
+ public:
+  SerialTransport(int fd, std::chrono::milliseconds interByte)
+      : Transport(fd), interByte_(interByte) {}
+  void flushInput() override { ::tcflush(fd_, TCIFLUSH); }
+  std::chrono::milliseconds interByteTimeout() const override { return interByte_; }
+
+ private:
+  std::chrono::milliseconds interByte_;
+};
+
+}  // namespace
+
+Transport::~Transport() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+long Transport::sendSome(const uint8_t* data, size_t size) { return ::write(fd_, data, size); }
+
+IoResult Transport::writeAll(const uint8_t* data, size_t size, Clock::time_point deadline) {
+  while (size > 0) {
+    const long n = sendSome(data, size);
+    if (n > 0) {
+      data += n;
+      size -= static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      const int ev = waitFd(fd_, POLLOUT, deadline);
+      if (ev == 0) return IoResult::kTimeout;
+      if (ev < 0 || (ev & (POLLERR | POLLNVAL))) return IoResult::kClosed;
+      continue;
+    }
+    return IoResult::kClosed;
+  }
+  return IoResult::kOk;
+}
+
+IoResult Transport::readSome(uint8_t* buf, size_t cap, Clock::time_point deadline,
+                             size_t& got) {
+  got = 0;
+  for (;;) {
+    const long n = ::read(fd_, buf, cap);
+    if (n > 0) {
+      got = static_cast<size_t>(n);
+      return IoResult::kOk;
+    }
+    if (n == 0) return IoResult::kClosed;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return IoResult::kClosed;
+    const int ev = waitFd(fd_, POLLIN, deadline);
+    if (ev == 0) return IoResult::kTimeout;
+    if (ev < 0 || (ev & POLLNVAL)) return IoResult::kClosed;
+    // POLLHUP/POLLERR: the next read reports end of stream or the error.
+  }
+}
+
+int32_t openTcp(const std::string& host, uint16_t port, std::chrono::milliseconds timeout,
+                std::unique_ptr<Transport>& out) {
+  const auto deadline = Clock::now() + timeout;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* list = nullptr;
+  const std::string service = std::to_string(port);
+  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0 || !list) {
+    return KLV_E_HOST_NOT_FOUND;
+  }
+  int32_t result = KLV_E_CONNECTION_REFUSED;
+  for (addrinfo* ai = list; ai; ai = ai->ai_next) {
+    const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                            ai->ai_protocol);
+    if (fd < 0) continue;
+    int r = ::connect(fd, ai->ai_addr, ai->ai_addrlen);
+    if (r < 0 && errno == EINPROGRESS) {
+      const int ev = waitFd(fd, POLLOUT, deadline);
+      if (ev == 0) {
+        ::close(fd);
+        result = KLV_E_TIMEOUT;
+        break;
+      }
+      int err = 0;
+      socklen_t len = sizeof err;
+      if (ev < 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) < 0) err = EIO;
+      r = err == 0 ? 0 : -1;
+    }
+    if (r == 0) {
+      const int one = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      out = std::make_unique<TcpTransport>(fd);
+      result = KLV_OK;
+      break;
+    }
+    ::close(fd);
+  }
+  ::freeaddrinfo(list);
+  return result;
+}
+
+int32_t openSerial(const SerialSettings& s, std::unique_ptr<Transport>& out) {
+  const int fd = ::open(s.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return KLV_E_PORT_OPEN;
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) {
+    ::close(fd);
+    return KLV_E_PORT_OPEN;
+  }
+  ::cfmakeraw(&tio);
+  speed_t speed = B115200;
+  switch (s.baud) {
+    case 9600: speed = B9600; break;
+    case 19200: speed = B19200; break;
+    case 38400: speed = B38400; break;
+    case 57600: speed = B57600; break;
+    default: speed = B115200; break;
+  }
+  ::cfsetispeed(&tio, speed);
+  ::cfsetospeed(&tio, speed);
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+  tio.c_cflag |= (s.dataBits == 7 ? CS7 : CS8) | CLOCAL | CREAD;
+  if (s.parity == 'E') tio.c_cflag |= PARENB;
+  if (s.parity == 'O') tio.c_cflag |= PARENB | PARODD;
+  if (s.stopBits == 2) tio.c_cflag |= CSTOPB;
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+    ::close(fd);
+    return KLV_E_PORT_OPEN;
+  }
+  ::tcflush(fd, TCIOFLUSH);
+  // A pause of 20 character times (at least 20 ms) inside a frame ends it.
+  const long interByte = std::max(20L, 20L * 11 * 1000 / s.baud);
+  out = std::make_unique<SerialTransport>(fd, std::chrono::milliseconds(interByte));
+  return KLV_OK;
+}
+
+}  // namespace kelvor::lib

@@ -1,0 +1,52 @@
+// Byte transports of the client library: TCP sockets and serial lines.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kelvor::lib {
+
+using Clock = std::chrono::steady_clock;
+
+enum class IoResult { kOk, kTimeout, kClosed };
+
+class Transport {
+ public:
+  explicit Transport(int fd) : fd_(fd) {}
+  virtual ~Transport();
+  Transport(const Transport&) = delete;
+  Transport& operator=(const Transport&) = delete;
+
+  // Writes all bytes before the deadline.
+  IoResult writeAll(const uint8_t* data, size_t size, Clock::time_point deadline);
+  // Reads at least one byte (at most cap) before the deadline.
+  IoResult readSome(uint8_t* buf, size_t cap, Clock::time_point deadline, size_t& got);
+  // Discards whatever the line has buffered (serial lines after a framing error).
+  virtual void flushInput() {}
+  // Longest pause between two bytes of one frame; zero for no limit.
+  virtual std::chrono::milliseconds interByteTimeout() const { return {}; }
+
+ protected:
+  virtual long sendSome(const uint8_t* data, size_t size);
+  int fd_;
+};
+
+// Connects to host:port, bounded by timeout. Returns the library result code; on success
+// out holds the transport.
+int32_t openTcp(const std::string& host, uint16_t port, std::chrono::milliseconds timeout,
+                std::unique_ptr<Transport>& out);
+
+struct SerialSettings {
+  std::string device;
+  int baud = 115200;
+  char parity = 'N';  // N, E or O
+  int dataBits = 8;
+  int stopBits = 1;
+};
+
+int32_t openSerial(const SerialSettings& s, std::unique_ptr<Transport>& out);
+
+}  // namespace kelvor::lib

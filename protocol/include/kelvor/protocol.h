@@ -1,0 +1,137 @@
+// Wire protocol between the client library and the controller: framing, payload encoding
+// and the function table. The same frames travel over TCP and serial lines.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvor::proto {
+
+inline constexpr uint16_t kProtocolVersion = 1;
+
+inline constexpr uint8_t kMarker0 = 0xA5;
+inline constexpr uint8_t kMarker1 = 0x5A;
+inline constexpr size_t kHeaderSize = 4;     // marker (2) + body length (2)
+inline constexpr size_t kCrcSize = 2;        // CRC-16 after the body
+inline constexpr size_t kMinBody = 5;        // type (1) + sequence (2) + function (2)
+inline constexpr size_t kMaxBody = 1024;     // largest body a peer accepts
+inline constexpr size_t kMaxFrame = kHeaderSize + kMaxBody + kCrcSize;
+inline constexpr size_t kMaxString = 1000;   // longest string the encoding allows
+
+enum class FrameType : uint8_t {
+  kRequest = 1,   // client to controller
+  kReply = 2,     // controller to client: result code, then outputs
+  kProgress = 3,  // controller to client: request still being processed, restart timeout
+};
+
+enum class Func : uint16_t {
+#define KLV_FUNC(id, name, req, rep) name = id,
+#include "kelvor/functions.def"
+#undef KLV_FUNC
+};
+
+struct FuncInfo {
+  uint16_t id;
+  const char* name;
+  const char* request;  // signature of the request payload
+  const char* reply;    // signature of the reply outputs
+};
+
+// The entry for a function id, or nullptr when the id is unknown.
+const FuncInfo* findFunc(uint16_t id);
+// The entry for a function name ("get_MotorState"), or nullptr.
+const FuncInfo* findFunc(std::string_view name);
+// All functions, in table order.
+const std::vector<FuncInfo>& allFuncs();
+
+// CRC-16/CCITT-FALSE: polynomial 0x1021, initial value 0xFFFF, no reflection, no final xor.
+uint16_t crc16(const uint8_t* data, size_t size, uint16_t crc = 0xFFFF);
+
+struct Frame {
+  FrameType type = FrameType::kRequest;
+  uint16_t seq = 0;
+  uint16_t func = 0;
+  std::vector<uint8_t> payload;
+};
+
+// Serialises a frame. The payload must not exceed kMaxBody - kMinBody bytes.
+std::vector<uint8_t> encodeFrame(const Frame& frame);
+
+// Incremental frame decoder. Bytes are fed as they arrive; next() returns complete frames one
+// at a time. Garbage, bodies with an impossible length and frames with a bad CRC are skipped
+// byte by byte until the next valid start marker, so the stream resynchronises by itself.
+class Decoder {
+ public:
+  void feed(const uint8_t* data, size_t size);
+  // The next complete frame, or nothing when more bytes are needed.
+  std::optional<Frame> next();
+  // Drops everything buffered (after a flush of the line).
+  void reset();
+
+  size_t buffered() const { return buf_.size() - head_; }
+  uint64_t discardedBytes() const { return discarded_; }
+  uint64_t crcErrors() const { return crcErrors_; }
+
+ private:
+  void drop(size_t n);
+  std::vector<uint8_t> buf_;
+  size_t head_ = 0;
+  uint64_t discarded_ = 0;
+  uint64_t crcErrors_ = 0;
+};
+
+// Little-endian payload writer. Floats and doubles are written as their bit patterns.
+class Writer {
+ public:
+  Writer& i32(int32_t v);
+  Writer& u16(uint16_t v);
+  Writer& f32(float v);
+  Writer& f64(double v);
+  // A string: uint16 length, then the bytes (no terminator).
+  Writer& str(std::string_view s);
+  Writer& floats(const float* v, size_t n);
+  const std::vector<uint8_t>& bytes() const { return out_; }
+  std::vector<uint8_t> take() { return std::move(out_); }
+
+ private:
+  std::vector<uint8_t> out_;
+};
+
+// Bounds-checked payload reader. A read past the end sets fail() and yields zero values.
+class Reader {
+ public:
+  Reader(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
+  explicit Reader(const std::vector<uint8_t>& v) : Reader(v.data(), v.size()) {}
+  int32_t i32();
+  uint16_t u16();
+  float f32();
+  double f64();
+  std::string str();
+  void floats(float* out, size_t n);
+  bool fail() const { return fail_; }
+  bool atEnd() const { return p_ == end_; }
+  // True when every read succeeded and the payload was consumed completely.
+  bool ok() const { return !fail_ && atEnd(); }
+
+ private:
+  bool take(void* out, size_t n);
+  const uint8_t* p_;
+  const uint8_t* end_;
+  bool fail_ = false;
+};
+
+// Number of floats of an array signature character (V H P J T A), 0 for others.
+size_t arrayLength(char sig);
+// True when payload holds exactly the fields of sig.
+bool matchesSignature(std::string_view sig, const uint8_t* data, size_t size);
+// Readable form of a payload following sig, e.g. "3, 1.5, \"L\"". Malformed input is shown
+// as "<malformed>".
+std::string formatPayload(std::string_view sig, const uint8_t* data, size_t size);
+// Readable one-line description of a frame: "request #12 put_VarI(3, 42)".
+std::string describeFrame(const Frame& frame);
+
+}  // namespace kelvor::proto

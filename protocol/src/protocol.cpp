@@ -1,0 +1,373 @@
+#include "kelvor/protocol.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace kelvor::proto {
+
+namespace {
+
+const std::vector<FuncInfo> kFuncs = {
+#define KLV_FUNC(id, name, req, rep) {id, #name, req, rep},
+#include "kelvor/functions.def"
+#undef KLV_FUNC
+};
+
+}  // namespace
+
+const std::vector<FuncInfo>& allFuncs() { return kFuncs; }
+
+const FuncInfo* findFunc(uint16_t id) {
+  for (const FuncInfo& f : kFuncs) {
+    if (f.id == id) return &f;
+  }
+  return nullptr;
+}
+
+const FuncInfo* findFunc(std::string_view name) {
+  for (const FuncInfo& f : kFuncs) {
+    if (name == f.name) return &f;
+  }
+  return nullptr;
+}
+
+uint16_t crc16(const uint8_t* data, size_t size, uint16_t crc) {
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= static_cast<uint16_t>(data[i]) << 8;
+    for (int b = 0; b < 8; ++b) {
+      crc = (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ 0x1021)
+                           : static_cast<uint16_t>(crc << 1);
+    }
+  }
+  return crc;
+}
+
+std::vector<uint8_t> encodeFrame(const Frame& frame) {
+  const size_t body = kMinBody + frame.payload.size();
+  std::vector<uint8_t> out;
+  out.reserve(kHeaderSize + body + kCrcSize);
+  out.push_back(kMarker0);
+  out.push_back(kMarker1);
+  out.push_back(static_cast<uint8_t>(body & 0xFF));
+  out.push_back(static_cast<uint8_t>(body >> 8));
+  out.push_back(static_cast<uint8_t>(frame.type));
+  out.push_back(static_cast<uint8_t>(frame.seq & 0xFF));
+  out.push_back(static_cast<uint8_t>(frame.seq >> 8));
+  out.push_back(static_cast<uint8_t>(frame.func & 0xFF));
+  out.push_back(static_cast<uint8_t>(frame.func >> 8));
+  out.insert(out.end(), frame.payload.begin(), frame.payload.end());
+  const uint16_t crc = crc16(out.data() + 2, out.size() - 2);
+  out.push_back(static_cast<uint8_t>(crc & 0xFF));
+  out.push_back(static_cast<uint8_t>(crc >> 8));
+  return out;
+}
+
+// ------------------------------------------------------------------------------------------
+// Decoder
+
+void Decoder::feed(const uint8_t* data, size_t size) {
+  if (head_ > 0 && head_ >= buf_.size() / 2) {
+    buf_.erase(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(head_));
+    head_ = 0;
+  }
+  buf_.insert(buf_.end(), data, data + size);
+}
+
+void Decoder::reset() {
+  buf_.clear();
+  head_ = 0;
+}
+
+void Decoder::drop(size_t n) {
+  head_ += n;
+  if (head_ == buf_.size()) reset();
+}
+
+std::optional<Frame> Decoder::next() {
+  for (;;) {
+    // Skip to the next start marker. A lone first marker byte at the end is kept.
+    size_t avail = buf_.size() - head_;
+    const uint8_t* p = buf_.data() + head_;
+    size_t skip = 0;
+    while (skip < avail) {
+      if (p[skip] == kMarker0 && (skip + 1 == avail || p[skip + 1] == kMarker1)) break;
+      ++skip;
+    }
+    if (skip > 0) {
+      discarded_ += skip;
+      drop(skip);
+      continue;
+    }
+    if (avail < kHeaderSize) return std::nullopt;
+    const size_t body = static_cast<size_t>(p[2]) | (static_cast<size_t>(p[3]) << 8);
+    if (body < kMinBody || body > kMaxBody) {
+      discarded_ += 1;
+      drop(1);
+      continue;
+    }
+    const size_t total = kHeaderSize + body + kCrcSize;
+    if (avail < total) return std::nullopt;
+    const uint16_t want = crc16(p + 2, 2 + body);
+    const uint16_t got = static_cast<uint16_t>(p[total - 2] | (p[total - 1] << 8));
+    if (want != got) {
+      ++crcErrors_;
+      discarded_ += 1;
+      drop(1);
+      continue;
+    }
+    Frame f;
+    f.type = static_cast<FrameType>(p[4]);
+    f.seq = static_cast<uint16_t>(p[5] | (p[6] << 8));
+    f.func = static_cast<uint16_t>(p[7] | (p[8] << 8));
+    f.payload.assign(p + kHeaderSize + kMinBody, p + kHeaderSize + body);
+    drop(total);
+    return f;
+  }
+}
+
+// ------------------------------------------------------------------------------------------
+// Writer / Reader
+
+Writer& Writer::u16(uint16_t v) {
+  out_.push_back(static_cast<uint8_t>(v & 0xFF));
+  out_.push_back(static_cast<uint8_t>(v >> 8));
+  return *this;
+}
+
+Writer& Writer::i32(int32_t v) {
+  const auto u = static_cast<uint32_t>(v);
+  for (int i = 0; i < 4; ++i) out_.push_back(static_cast<uint8_t>(u >> (8 * i)));
+  return *this;
+}
+
+Writer& Writer::f32(float v) {
+  uint32_t u;
+  std::memcpy(&u, &v, 4);
+  return i32(static_cast<int32_t>(u));
+}
+
+Writer& Writer::f64(double v) {
+  uint64_t u;
+  std::memcpy(&u, &v, 8);
+  for (int i = 0; i < 8; ++i) out_.push_back(static_cast<uint8_t>(u >> (8 * i)));
+  return *this;
+}
+
+Writer& Writer::str(std::string_view s) {
+  const size_t n = s.size() > kMaxString ? kMaxString : s.size();
+  u16(static_cast<uint16_t>(n));
+  out_.insert(out_.end(), s.begin(), s.begin() + static_cast<std::ptrdiff_t>(n));
+  return *this;
+}
+
+Writer& Writer::floats(const float* v, size_t n) {
+  for (size_t i = 0; i < n; ++i) f32(v[i]);
+  return *this;
+}
+
+bool Reader::take(void* out, size_t n) {
+  if (fail_ || static_cast<size_t>(end_ - p_) < n) {
+    fail_ = true;
+    std::memset(out, 0, n);
+    return false;
+  }
+  std::memcpy(out, p_, n);
+  p_ += n;
+  return true;
+}
+
+uint16_t Reader::u16() {
+  uint8_t b[2];
+  take(b, 2);
+  return static_cast<uint16_t>(b[0] | (b[1] << 8));
+}
+
+int32_t Reader::i32() {
+  uint8_t b[4];
+  take(b, 4);
+  uint32_t u = 0;
+  for (int i = 0; i < 4; ++i) u |= static_cast<uint32_t>(b[i]) << (8 * i);
+  return static_cast<int32_t>(u);
+}
+
+float Reader::f32() {
+  const auto u = static_cast<uint32_t>(i32());
+  float v;
+  std::memcpy(&v, &u, 4);
+  return v;
+}
+
+double Reader::f64() {
+  uint8_t b[8];
+  take(b, 8);
+  uint64_t u = 0;
+  for (int i = 0; i < 8; ++i) u |= static_cast<uint64_t>(b[i]) << (8 * i);
+  double v;
+  std::memcpy(&v, &u, 8);
+  return v;
+}
+
+std::string Reader::str() {
+  const uint16_t n = u16();
+  if (fail_ || n > kMaxString || static_cast<size_t>(end_ - p_) < n) {
+    fail_ = true;
+    return {};
+  }
+  std::string s(reinterpret_cast<const char*>(p_), n);
+  p_ += n;
+  return s;
+}
+
+void Reader::floats(float* out, size_t n) {
+  for (size_t i = 0; i < n; ++i) out[i] = f32();
+}
+
+// ------------------------------------------------------------------------------------------
+// Signatures
+
+size_t arrayLength(char sig) {
+  switch (sig) {
+    case 'V': return 3;
+    case 'H': return 7;
+    case 'P': return 8;
+    case 'J': return 9;
+    case 'T': return 11;
+    case 'A': return 14;
+    default: return 0;
+  }
+}
+
+namespace {
+
+// Walks a payload along sig; appends a readable form to text when given.
+bool walk(std::string_view sig, const uint8_t* data, size_t size, std::string* text) {
+  Reader r(data, size);
+  char tmp[64];
+  bool first = true;
+  auto sep = [&] {
+    if (text && !first) *text += ", ";
+    first = false;
+  };
+  for (char c : sig) {
+    sep();
+    switch (c) {
+      case 'i': {
+        const int32_t v = r.i32();
+        std::snprintf(tmp, sizeof tmp, "%d", v);
+        if (text) *text += tmp;
+        break;
+      }
+      case 'f': {
+        const float v = r.f32();
+        std::snprintf(tmp, sizeof tmp, "%.9g", static_cast<double>(v));
+        if (text) *text += tmp;
+        break;
+      }
+      case 'd': {
+        const double v = r.f64();
+        std::snprintf(tmp, sizeof tmp, "%.17g", v);
+        if (text) *text += tmp;
+        break;
+      }
+      case 's': {
+        const std::string v = r.str();
+        if (text) {
+          *text += '"';
+          for (char ch : v) {
+            if (ch == '"' || ch == '\\') {
+              *text += '\\';
+              *text += ch;
+            } else if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
+              std::snprintf(tmp, sizeof tmp, "\\x%02X", static_cast<unsigned char>(ch));
+              *text += tmp;
+            } else {
+              *text += ch;
+            }
+          }
+          *text += '"';
+        }
+        break;
+      }
+      default: {
+        const size_t n = arrayLength(c);
+        if (n == 0) return false;
+        if (text) *text += '[';
+        for (size_t i = 0; i < n; ++i) {
+          const float v = r.f32();
+          if (text) {
+            std::snprintf(tmp, sizeof tmp, i ? " %.9g" : "%.9g", static_cast<double>(v));
+            *text += tmp;
+          }
+        }
+        if (text) *text += ']';
+        break;
+      }
+    }
+    if (r.fail()) return false;
+  }
+  return r.ok();
+}
+
+}  // namespace
+
+bool matchesSignature(std::string_view sig, const uint8_t* data, size_t size) {
+  return walk(sig, data, size, nullptr);
+}
+
+std::string formatPayload(std::string_view sig, const uint8_t* data, size_t size) {
+  std::string text;
+  if (!walk(sig, data, size, &text)) return "<malformed>";
+  return text;
+}
+
+std::string describeFrame(const Frame& frame) {
+  const FuncInfo* info = findFunc(frame.func);
+  char head[64];
+  std::string name;
+  if (info) {
+    name = info->name;
+  } else {
+    std::snprintf(head, sizeof head, "func_0x%04X", frame.func);
+    name = head;
+  }
+  std::string out;
+  switch (frame.type) {
+    case FrameType::kRequest:
+      std::snprintf(head, sizeof head, "request #%u ", frame.seq);
+      out = head + name + "(";
+      out += info ? formatPayload(info->request, frame.payload.data(), frame.payload.size())
+                  : "?";
+      out += ")";
+      break;
+    case FrameType::kReply: {
+      std::snprintf(head, sizeof head, "reply   #%u ", frame.seq);
+      out = head + name;
+      Reader r(frame.payload);
+      const int32_t code = r.i32();
+      if (r.fail()) return out + " <malformed>";
+      if (code != 0) {
+        std::snprintf(head, sizeof head, " -> error 0x%X", static_cast<uint32_t>(code));
+        return out + head;
+      }
+      const size_t rest = frame.payload.size() - 4;
+      out += " -> ok";
+      if (info && info->reply[0] != '\0') {
+        out += " " + formatPayload(info->reply, frame.payload.data() + 4, rest);
+      }
+      break;
+    }
+    case FrameType::kProgress:
+      std::snprintf(head, sizeof head, "progress #%u ", frame.seq);
+      out = head + name;
+      break;
+    default:
+      std::snprintf(head, sizeof head, "frame type %u #%u ", static_cast<unsigned>(frame.type),
+                    frame.seq);
+      out = head + name;
+      break;
+  }
+  return out;
+}
+
+}  // namespace kelvor::proto
