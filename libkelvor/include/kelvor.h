@@ -63,7 +63,7 @@ extern "C" {
  *  KLV_E_CONNECTION_REFUSED      0x80000005   the controller refused or did not accept the
  *                                             TCP connection (nothing listens, unreachable)
  *  KLV_E_PORT_OPEN               0x80000006   serial port could not be opened or configured
- *  KLV_E_TIMEOUT                 0x80000007   no reply within the timeout
+ *  KLV_E_TIMEOUT                 0x80000007   no reply (or TCP connect) within the timeout
  *  KLV_E_CONNECTION_LOST         0x80000008   connection broke; call klv_Disconnect()
  *  KLV_E_PROTOCOL                0x80000009   malformed or unexpected reply
  *  KLV_E_VERSION_MISMATCH        0x8000000A   controller speaks another protocol version
@@ -85,6 +85,7 @@ extern "C" {
  *  KLV_C_TASK_RUNNING            0x100A       the task is already running
  *  KLV_C_UNKNOWN_FUNCTION        0x100B       the controller does not support the function
  *  KLV_C_BAD_REQUEST             0x100C       the controller could not decode the request
+ *  KLV_C_STORAGE_FAILED          0x100D       the controller could not store the change
  *  Any other positive value is a controller code without a fixed meaning (e.g. injected by
  *  the simulator); klv_ErrorText() names it "Controller error 0x...".
  * ------------------------------------------------------------------------------------------- */
@@ -115,6 +116,7 @@ extern "C" {
 #define KLV_C_TASK_RUNNING ((int32_t)0x100A)
 #define KLV_C_UNKNOWN_FUNCTION ((int32_t)0x100B)
 #define KLV_C_BAD_REQUEST ((int32_t)0x100C)
+#define KLV_C_STORAGE_FAILED ((int32_t)0x100D)
 
 /* Default TCP port of the controller ("eth:HOST" without a port). */
 #define KLV_DEFAULT_PORT 50420

@@ -20,6 +20,7 @@ const char* controllerCodeText(int32_t code) {
     case KLV_C_TASK_RUNNING: return "Task is already running";
     case KLV_C_UNKNOWN_FUNCTION: return "Function not supported by the controller";
     case KLV_C_BAD_REQUEST: return "Malformed request";
+    case KLV_C_STORAGE_FAILED: return "State could not be stored";
     default: return nullptr;
   }
 }

@@ -1,0 +1,260 @@
+// File format: text, one record a line, only entries that differ from zero.
+//   kelvor-sim-state 1
+//   I <no> <value as 8 hex digits>          F <no> <bits>   D <no> <16 hex digits>
+//   S <no> <bytes as hex, "-" when empty>   IO <no> <0|1>
+//   V|P|J|T <no> <bits> ...                 tool|work <no> <7 x bits>   area <no> <14 x bits>
+//   cal <7 x bits>   ss <7 x bits>   aa <7 x bits>
+//   end
+// Floats are kept as their bit patterns so every value comes back exactly.
+#include "state_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace kelvor::sim {
+
+namespace {
+
+std::string hex32(uint32_t v) {
+  char b[16];
+  std::snprintf(b, sizeof b, "%08" PRIx32, v);
+  return b;
+}
+
+uint32_t floatBits(float f) {
+  uint32_t u;
+  std::memcpy(&u, &f, 4);
+  return u;
+}
+
+float bitsFloat(uint32_t u) {
+  float f;
+  std::memcpy(&f, &u, 4);
+  return f;
+}
+
+template <size_t N>
+bool allZero(const std::array<float, N>& a) {
+  for (float v : a) {
+    if (floatBits(v) != 0) return false;
+  }
+  return true;
+}
+
+template <size_t N>
+void putArray(std::ostream& os, const std::array<float, N>& a) {
+  for (float v : a) os << ' ' << hex32(floatBits(v));
+}
+
+template <size_t N>
+void putRecords(std::ostream& os, const char* tag, const std::vector<std::array<float, N>>& v) {
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (allZero(v[i])) continue;
+    os << tag << ' ' << i;
+    putArray(os, v[i]);
+    os << '\n';
+  }
+}
+
+bool readHex(std::istream& is, uint64_t& out) {
+  std::string t;
+  if (!(is >> t) || t.empty() || t.size() > 16) return false;
+  char* end = nullptr;
+  out = std::strtoull(t.c_str(), &end, 16);
+  return *end == '\0';
+}
+
+template <size_t N>
+bool getArray(std::istream& is, std::array<float, N>& a) {
+  for (float& v : a) {
+    uint64_t u;
+    if (!readHex(is, u)) return false;
+    v = bitsFloat(static_cast<uint32_t>(u));
+  }
+  return true;
+}
+
+template <class Vec>
+bool index(std::istream& is, const Vec& v, size_t& no) {
+  return static_cast<bool>(is >> no) && no < v.size();
+}
+
+bool syncFd(int fd) { return ::fsync(fd) == 0; }
+
+}  // namespace
+
+bool saveState(const std::string& path, const PersistentState& st, std::string& error) {
+  std::ostringstream os;
+  os << "kelvor-sim-state 1\n";
+  for (size_t i = 0; i < st.varI.size(); ++i) {
+    if (st.varI[i]) os << "I " << i << ' ' << hex32(static_cast<uint32_t>(st.varI[i])) << '\n';
+  }
+  for (size_t i = 0; i < st.varF.size(); ++i) {
+    if (floatBits(st.varF[i])) os << "F " << i << ' ' << hex32(floatBits(st.varF[i])) << '\n';
+  }
+  for (size_t i = 0; i < st.varD.size(); ++i) {
+    uint64_t u;
+    std::memcpy(&u, &st.varD[i], 8);
+    if (!u) continue;
+    char b[32];
+    std::snprintf(b, sizeof b, "%016" PRIx64, u);
+    os << "D " << i << ' ' << b << '\n';
+  }
+  for (size_t i = 0; i < st.varS.size(); ++i) {
+    if (st.varS[i].empty()) continue;
+    os << "S " << i << ' ';
+    for (unsigned char c : st.varS[i]) {
+      char b[4];
+      std::snprintf(b, sizeof b, "%02x", c);
+      os << b;
+    }
+    os << '\n';
+  }
+  for (size_t i = 0; i < st.varIO.size(); ++i) {
+    if (st.varIO[i]) os << "IO " << i << ' ' << st.varIO[i] << '\n';
+  }
+  putRecords(os, "V", st.varV);
+  putRecords(os, "P", st.varP);
+  putRecords(os, "J", st.varJ);
+  putRecords(os, "T", st.varT);
+  putRecords(os, "tool", st.tools);
+  putRecords(os, "work", st.works);
+  putRecords(os, "area", st.areas);
+  os << "cal";
+  putArray(os, st.calData);
+  os << "\nss";
+  putArray(os, st.linkSs);
+  os << "\naa";
+  putArray(os, st.linkAa);
+  os << "\nend\n";
+  const std::string text = os.str();
+
+  const std::string tmp = path + ".tmp";
+  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = "cannot create " + tmp + ": " + std::strerror(errno);
+    return false;
+  }
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = "cannot write " + tmp + ": " + std::strerror(errno);
+      ::close(fd);
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (!syncFd(fd)) {
+    error = "cannot sync " + tmp + ": " + std::strerror(errno);
+    ::close(fd);
+    return false;
+  }
+  ::close(fd);
+  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    error = "cannot rename " + tmp + ": " + std::strerror(errno);
+    return false;
+  }
+  const auto slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    syncFd(dfd);
+    ::close(dfd);
+  }
+  return true;
+}
+
+bool loadState(const std::string& path, PersistentState& st, std::string& error) {
+  std::ifstream in(path);
+  if (!in) {
+    if (::access(path.c_str(), F_OK) != 0) return true;  // first start
+    error = "cannot read " + path;
+    return false;
+  }
+  std::string line;
+  if (!std::getline(in, line) || line != "kelvor-sim-state 1") {
+    error = path + ": not a state file";
+    return false;
+  }
+  PersistentState s;
+  bool ended = false;
+  int lineNo = 1;
+  while (std::getline(in, line)) {
+    ++lineNo;
+    std::istringstream is(line);
+    std::string tag;
+    is >> tag;
+    size_t no = 0;
+    uint64_t u = 0;
+    bool ok = true;
+    if (tag == "end") {
+      ended = true;
+      break;
+    } else if (tag == "I") {
+      ok = index(is, s.varI, no) && readHex(is, u);
+      if (ok) s.varI[no] = static_cast<int32_t>(static_cast<uint32_t>(u));
+    } else if (tag == "F") {
+      ok = index(is, s.varF, no) && readHex(is, u);
+      if (ok) s.varF[no] = bitsFloat(static_cast<uint32_t>(u));
+    } else if (tag == "D") {
+      ok = index(is, s.varD, no) && readHex(is, u);
+      if (ok) std::memcpy(&s.varD[no], &u, 8);
+    } else if (tag == "S") {
+      std::string hex;
+      ok = index(is, s.varS, no) && (is >> hex) && hex.size() % 2 == 0;
+      for (size_t i = 0; ok && i < hex.size(); i += 2) {
+        char* end = nullptr;
+        const std::string byte = hex.substr(i, 2);
+        const long v = std::strtol(byte.c_str(), &end, 16);
+        ok = *end == '\0';
+        s.varS[no] += static_cast<char>(v);
+      }
+    } else if (tag == "IO") {
+      int v = 0;
+      ok = index(is, s.varIO, no) && (is >> v);
+      if (ok) s.varIO[no] = v;
+    } else if (tag == "V") {
+      ok = index(is, s.varV, no) && getArray(is, s.varV[no]);
+    } else if (tag == "P") {
+      ok = index(is, s.varP, no) && getArray(is, s.varP[no]);
+    } else if (tag == "J") {
+      ok = index(is, s.varJ, no) && getArray(is, s.varJ[no]);
+    } else if (tag == "T") {
+      ok = index(is, s.varT, no) && getArray(is, s.varT[no]);
+    } else if (tag == "tool") {
+      ok = index(is, s.tools, no) && getArray(is, s.tools[no]);
+    } else if (tag == "work") {
+      ok = index(is, s.works, no) && getArray(is, s.works[no]);
+    } else if (tag == "area") {
+      ok = index(is, s.areas, no) && getArray(is, s.areas[no]);
+    } else if (tag == "cal") {
+      ok = getArray(is, s.calData);
+    } else if (tag == "ss") {
+      ok = getArray(is, s.linkSs);
+    } else if (tag == "aa") {
+      ok = getArray(is, s.linkAa);
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      error = path + ":" + std::to_string(lineNo) + ": malformed line";
+      return false;
+    }
+  }
+  if (!ended) {
+    error = path + ": incomplete state file";
+    return false;
+  }
+  st = std::move(s);
+  return true;
+}
+
+}  // namespace kelvor::sim

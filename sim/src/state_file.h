@@ -1,0 +1,18 @@
+// --state: the persistent part of the controller on disk.
+#pragma once
+
+#include <string>
+
+#include "controller.h"
+
+namespace kelvor::sim {
+
+// Loads FILE into state. A missing file leaves the defaults and succeeds; a damaged one fails
+// with a message in error.
+bool loadState(const std::string& path, PersistentState& state, std::string& error);
+
+// Replaces FILE atomically: temporary file, fsync, rename, fsync of the directory. When it
+// returns true the new content survives a crash.
+bool saveState(const std::string& path, const PersistentState& state, std::string& error);
+
+}  // namespace kelvor::sim
