@@ -157,6 +157,15 @@ class KelvorTesterForm : public QWidget {
   void readCalData();
   void readLinkParam();
 
+  // motion/:
+  // Reads X to Fig into pose[0..6]; false (after the conversion message) on the first field
+  // that does not convert. The caller's other elements are left as they are.
+  bool readPose(float* pose);
+  // The Comp code (item data) and the Path (item text) of the selected list items; nullopt,
+  // after a message naming the list, when the user's typing left no item selected.
+  std::optional<int32_t> selectedComp();
+  std::optional<QByteArray> selectedPath();
+
   // state/: bounds the restore chain of a refused write to one restore per user action
   int restoreDepth_ = 0;
 
