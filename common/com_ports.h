@@ -26,9 +26,8 @@ struct ComRange {
 };
 
 inline constexpr ComRange kComRanges[] = {
-    {1, 32, "/dev/ttyS", 0},      {33, 64, "/dev/ttyUSB", 0},
-    {65, 96, "/dev/ttyACM", 0},   {97, 128, "/dev/ttyAMA", 0},
-    {129, 256, "/tmp/kelvor-COM", 129},
+    {1, 32, "/dev/ttyS", 0},     {33, 64, "/dev/ttyUSB", 0},         {65, 96, "/dev/ttyACM", 0},
+    {97, 128, "/dev/ttyAMA", 0}, {129, 256, "/tmp/kelvor-COM", 129},
 };
 
 // The device path for "COM" + n, or an empty string when n is outside 1 to 256.

@@ -114,10 +114,12 @@ FlexGrid::FlexGrid(int rows, int cols, QWidget* parent) : QTableWidget(rows, col
   verticalHeader()->setMinimumSectionSize(4);
   horizontalHeader()->setMinimumSectionSize(4);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setTabKeyNavigation(false);  // Tab moves on to the next control
   setSelectionMode(QAbstractItemView::SingleSelection);
   setGridStyle(Qt::SolidLine);
-  setStyleSheet(QStringLiteral("QTableWidget { gridline-color: rgb(192,192,192); "
-                               "background-color: rgb(128,128,128); }"));
+  setStyleSheet(
+      QStringLiteral("QTableWidget { gridline-color: rgb(192,192,192); "
+                     "background-color: rgb(128,128,128); }"));
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < cols; ++c) {
       auto* item = new QTableWidgetItem;

@@ -230,7 +230,8 @@ void KelvorTesterForm::createControls() {
 
 void KelvorTesterForm::wireEvents() {
   auto onClick = [this](QAbstractButton* button, void (KelvorTesterForm::*handler)()) {
-    QObject::connect(button, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
+    QObject::connect(button, &QAbstractButton::clicked, this,
+                     [this, handler] { (this->*handler)(); });
   };
   OptDevice[0]->onClick = [this] { OptDevice_Click(0); };
   OptDevice[1]->onClick = [this] { OptDevice_Click(1); };
@@ -282,7 +283,9 @@ void KelvorTesterForm::showFailure(const QString& words, int32_t code, MsgIcon i
   messages_.show(failureText(words, code), icon);
 }
 
-void KelvorTesterForm::showMessage(const QString& text, MsgIcon icon) { messages_.show(text, icon); }
+void KelvorTesterForm::showMessage(const QString& text, MsgIcon icon) {
+  messages_.show(text, icon);
+}
 
 void KelvorTesterForm::refuseField(TextBox* field, const QString& expected) {
   const QString caption = fieldCaption(field);

@@ -17,14 +17,14 @@ enum Flags : unsigned {
 };
 
 struct Control {
-  const char* name;     // objectName: "txtPos(3)", "Frame(0)", "cmdExit"
+  const char* name;  // objectName: "txtPos(3)", "Frame(0)", "cmdExit"
   Kind kind;
-  int frame;            // index of the containing frame, -1 for the window itself
-  const char* text;     // caption or initial text (UTF-8)
+  int frame;         // index of the containing frame, -1 for the window itself
+  const char* text;  // caption or initial text (UTF-8)
   int left, top, width, height;
-  int tab;              // tab index, -1 for controls without one
+  int tab;  // tab index, -1 for controls without one
   unsigned flags;
-  const char* field;    // how a conversion message names the field, or nullptr
+  const char* field;  // how a conversion message names the field, or nullptr
 };
 
 struct ListItem {

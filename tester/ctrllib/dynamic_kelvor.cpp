@@ -41,10 +41,10 @@ void* DynamicKelvor::resolve(const char* name) {
   return address;
 }
 
-#define KLV_FORWARD(name, params, args)                          \
-  int32_t DynamicKelvor::name params {                           \
+#define KLV_FORWARD(name, params, args)                            \
+  int32_t DynamicKelvor::name params {                             \
     auto fn = reinterpret_cast<decltype(&::name)>(resolve(#name)); \
-    return fn ? fn args : failure_;                               \
+    return fn ? fn args : failure_;                                \
   }
 
 KLV_FORWARD(klv_Connect, (char* conn, int32_t timeout_ms, int32_t flags), (conn, timeout_ms, flags))

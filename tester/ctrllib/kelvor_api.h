@@ -33,7 +33,8 @@ class KelvorApi {
   // Position and motion
   virtual int32_t klv_get_CurrentP(float p[8]) = 0;
   virtual int32_t klv_P2T(const float p[8], float t[11]) = 0;
-  virtual int32_t klv_MoveT(int32_t comp, const char* path, const float t[11], const char* next) = 0;
+  virtual int32_t klv_MoveT(int32_t comp, const char* path, const float t[11],
+                            const char* next) = 0;
   virtual int32_t klv_DevH(const float base[7], const float offset[7], float result[7]) = 0;
   virtual int32_t klv_ApproachP(int32_t comp, const float p[8], const char* path, float length,
                                 const char* next) = 0;

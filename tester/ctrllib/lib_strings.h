@@ -17,7 +17,8 @@ class OutText {
   int32_t capacity() const { return kCapacity; }
   // The buffer's text up to its first NUL, at most 1024 characters.
   QString text() const {
-    return QString::fromLocal8Bit(buf_.data(), static_cast<qsizetype>(strnlen(buf_.data(), kCapacity)));
+    return QString::fromLocal8Bit(buf_.data(),
+                                  static_cast<qsizetype>(strnlen(buf_.data(), kCapacity)));
   }
 
  private:

@@ -33,9 +33,7 @@ QString doubleText(double value, const QLocale& locale) { return generalText(val
 
 QString intText(int32_t value) { return QString::number(value); }
 
-QString hexCode(int32_t code) {
-  return QString::number(static_cast<uint32_t>(code), 16).toUpper();
-}
+QString hexCode(int32_t code) { return QString::number(static_cast<uint32_t>(code), 16).toUpper(); }
 
 std::optional<float> toFloat(const QString& text, const QLocale& locale) {
   const auto value = parseFinite(text, locale);

@@ -117,11 +117,11 @@ FAKE_TEXT_OUT(klv_get_SerialNo)
 FAKE_TEXT_OUT(klv_get_RobotType)
 FAKE_TEXT_OUT(klv_get_ErrorDescription)
 
-#define FAKE_SCALAR_OUT(fn, T)              \
-  int32_t FakeKelvor::fn(T* out) {          \
-    FakeReply r = take(#fn, {"out"});       \
-    put(r, out, 1);                         \
-    return r.result;                        \
+#define FAKE_SCALAR_OUT(fn, T)        \
+  int32_t FakeKelvor::fn(T* out) {    \
+    FakeReply r = take(#fn, {"out"}); \
+    put(r, out, 1);                   \
+    return r.result;                  \
   }
 FAKE_SCALAR_OUT(klv_get_OperationMode, int32_t)
 FAKE_SCALAR_OUT(klv_get_MotorState, int32_t)
@@ -200,11 +200,11 @@ int32_t FakeKelvor::klv_put_LinkParam(const float ss[7], const float aa[7]) {
   return take("klv_put_LinkParam", {floats(ss, 7), floats(aa, 7)}).result;
 }
 
-#define FAKE_DEF_OUT(fn, N)                             \
-  int32_t FakeKelvor::fn(int32_t no, float rec[N]) {    \
-    FakeReply r = take(#fn, {i(no), "out[" #N "]"});    \
-    put(r, rec, N);                                     \
-    return r.result;                                    \
+#define FAKE_DEF_OUT(fn, N)                          \
+  int32_t FakeKelvor::fn(int32_t no, float rec[N]) { \
+    FakeReply r = take(#fn, {i(no), "out[" #N "]"}); \
+    put(r, rec, N);                                  \
+    return r.result;                                 \
   }
 FAKE_DEF_OUT(klv_get_ToolDef, 7)
 FAKE_DEF_OUT(klv_get_WorkDef, 7)
@@ -214,11 +214,11 @@ int32_t FakeKelvor::klv_Calibrate(const float rot[7], const float len[7]) {
   return take("klv_Calibrate", {floats(rot, 7), floats(len, 7)}).result;
 }
 
-#define FAKE_VAR_OUT(fn, T)                     \
-  int32_t FakeKelvor::fn(int32_t no, T* out) {  \
-    FakeReply r = take(#fn, {i(no), "out"});    \
-    put(r, out, 1);                             \
-    return r.result;                            \
+#define FAKE_VAR_OUT(fn, T)                    \
+  int32_t FakeKelvor::fn(int32_t no, T* out) { \
+    FakeReply r = take(#fn, {i(no), "out"});   \
+    put(r, out, 1);                            \
+    return r.result;                           \
   }
 FAKE_VAR_OUT(klv_get_VarI, int32_t)
 FAKE_VAR_OUT(klv_get_VarF, float)
@@ -230,9 +230,15 @@ int32_t FakeKelvor::klv_get_VarS(int32_t no, char* buf, int32_t size) {
   putText(r, buf, size);
   return r.result;
 }
-int32_t FakeKelvor::klv_put_VarI(int32_t no, int32_t v) { return take("klv_put_VarI", {i(no), i(v)}).result; }
-int32_t FakeKelvor::klv_put_VarF(int32_t no, float v) { return take("klv_put_VarF", {i(no), f(v)}).result; }
-int32_t FakeKelvor::klv_put_VarD(int32_t no, double v) { return take("klv_put_VarD", {i(no), d(v)}).result; }
+int32_t FakeKelvor::klv_put_VarI(int32_t no, int32_t v) {
+  return take("klv_put_VarI", {i(no), i(v)}).result;
+}
+int32_t FakeKelvor::klv_put_VarF(int32_t no, float v) {
+  return take("klv_put_VarF", {i(no), f(v)}).result;
+}
+int32_t FakeKelvor::klv_put_VarD(int32_t no, double v) {
+  return take("klv_put_VarD", {i(no), d(v)}).result;
+}
 int32_t FakeKelvor::klv_put_VarS(int32_t no, const char* text) {
   return take("klv_put_VarS", {i(no), s(text)}).result;
 }

@@ -35,10 +35,14 @@ class FakeKelvor : public KelvorApi {
  public:
   // Queue a reply for the next call of fn ("klv_get_Speed" or "get_Speed").
   void script(const std::string& fn, FakeReply reply);
-  void script(const std::string& fn, int32_t result) { script(fn, FakeReply{result, {}, {}, true, {}}); }
+  void script(const std::string& fn, int32_t result) {
+    script(fn, FakeReply{result, {}, {}, true, {}});
+  }
   // The reply for every call of fn once its queue is empty.
   void always(const std::string& fn, FakeReply reply);
-  void always(const std::string& fn, int32_t result) { always(fn, FakeReply{result, {}, {}, true, {}}); }
+  void always(const std::string& fn, int32_t result) {
+    always(fn, FakeReply{result, {}, {}, true, {}});
+  }
 
   const std::vector<FakeCall>& calls() const { return calls_; }
   std::vector<std::string> names() const;  // the function names in call order

@@ -1,0 +1,109 @@
+// The serial-port probe against pseudo-terminals: present, absent and held devices.
+#include "app/port_probe.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "com_ports.h"
+
+namespace fs = std::filesystem;
+
+class PortProbe : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(::openpty(&master_, &slave_, name_, nullptr, nullptr), 0);
+    dir_ = fs::temp_directory_path() / ("kelvor-probe-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    if (slave_ >= 0) ::close(slave_);
+    ::close(master_);
+    fs::remove_all(dir_);
+  }
+  DevicePortProber prober() { return DevicePortProber({}, {dir_.string()}); }
+  void closeSlave() {
+    ::close(slave_);
+    slave_ = -1;
+  }
+
+  int master_ = -1, slave_ = -1;
+  char name_[128] = {};
+  fs::path dir_;
+};
+
+TEST_F(PortProbe, FreeTerminalIsPresentAndKeepsItsSettings) {
+  closeSlave();
+  termios before{};
+  int fd = ::open(name_, O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  ::tcgetattr(fd, &before);
+  EXPECT_TRUE(prober().deviceIsFree(name_));
+  termios after{};
+  ::tcgetattr(fd, &after);
+  ::close(fd);
+  EXPECT_EQ(before.c_cflag, after.c_cflag);
+  EXPECT_EQ(before.c_lflag, after.c_lflag);
+  EXPECT_EQ(cfgetospeed(&before), cfgetospeed(&after));
+}
+
+TEST_F(PortProbe, AbsentDevicesAndNonTerminalsAreNotPorts) {
+  EXPECT_FALSE(prober().deviceIsFree((dir_ / "ttyNone").string()));
+  std::ofstream((dir_ / "plain").string()) << "x";
+  EXPECT_FALSE(prober().deviceIsFree((dir_ / "plain").string()));
+}
+
+TEST_F(PortProbe, HeldByFlockIsNotListed) {
+  ASSERT_EQ(::flock(slave_, LOCK_EX), 0);
+  EXPECT_FALSE(prober().deviceIsFree(name_));
+  ::flock(slave_, LOCK_UN);
+  EXPECT_TRUE(prober().deviceIsFree(name_));
+}
+
+TEST_F(PortProbe, HeldInExclusiveModeIsNotListedEvenForRoot) {
+  ASSERT_EQ(::ioctl(slave_, TIOCEXCL), 0);
+  EXPECT_FALSE(prober().deviceIsFree(name_));
+  ::ioctl(slave_, TIOCNXCL);
+  EXPECT_TRUE(prober().deviceIsFree(name_));
+}
+
+TEST_F(PortProbe, UucpLockFileWithALivePidMarksThePortTaken) {
+  closeSlave();
+  const std::string device = fs::path(name_).filename().string();  // "/dev/pts/5" -> "5"
+  const fs::path lock = dir_ / ("LCK.." + device);
+  {
+    std::ofstream out(lock);
+    char pid[16];
+    std::snprintf(pid, sizeof pid, "%10d\n", static_cast<int>(::getpid()));
+    out << pid;
+  }
+  EXPECT_FALSE(prober().deviceIsFree(name_));
+  {
+    std::ofstream out(lock, std::ios::trunc);
+    out << "    999999\n";  // no such process: a stale lock
+  }
+  EXPECT_TRUE(prober().deviceIsFree(name_));
+}
+
+TEST_F(PortProbe, ComNumbersReachTheirDevicesThroughTheTable) {
+  closeSlave();
+  const int n = 200;
+  DevicePortProber mapped([&](int k) { return k == n ? std::string(name_) : std::string(); },
+                          {dir_.string()});
+  EXPECT_TRUE(mapped.isPresent(n));
+  EXPECT_FALSE(mapped.isPresent(n + 1));
+  EXPECT_EQ(kelvor::comDevicePath(1), "/dev/ttyS0");
+  EXPECT_EQ(kelvor::comDevicePath(33), "/dev/ttyUSB0");
+  EXPECT_EQ(kelvor::comDevicePath(65), "/dev/ttyACM0");
+  EXPECT_EQ(kelvor::comDevicePath(97), "/dev/ttyAMA0");
+  EXPECT_EQ(kelvor::comDevicePath(200), "/tmp/kelvor-COM200");
+  EXPECT_EQ(kelvor::comDevicePath(0), "");
+  EXPECT_EQ(kelvor::comDevicePath(257), "");
+}
