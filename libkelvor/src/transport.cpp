@@ -59,6 +59,7 @@ class SerialTransport final : public Transport {
   SerialTransport(int fd, std::chrono::milliseconds interByte)
       : Transport(fd), interByte_(interByte) {}
   void flushInput() override { ::tcflush(fd_, TCIFLUSH); }
+  bool zeroReadIsEnd() const override { return false; }
   std::chrono::milliseconds interByteTimeout() const override { return interByte_; }
 
  private:
@@ -96,19 +97,26 @@ IoResult Transport::writeAll(const uint8_t* data, size_t size, Clock::time_point
 IoResult Transport::readSome(uint8_t* buf, size_t cap, Clock::time_point deadline,
                              size_t& got) {
   got = 0;
+  bool hangup = false;
   for (;;) {
     const long n = ::read(fd_, buf, cap);
     if (n > 0) {
       got = static_cast<size_t>(n);
       return IoResult::kOk;
     }
-    if (n == 0) return IoResult::kClosed;
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return IoResult::kClosed;
+    if (n == 0) {
+      // A socket at end of stream; a serial line in raw mode also reads 0 when idle, so
+      // there only a hang-up ends the connection.
+      if (zeroReadIsEnd() || hangup) return IoResult::kClosed;
+    } else if (errno == EINTR) {
+      continue;
+    } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+      return IoResult::kClosed;
+    }
     const int ev = waitFd(fd_, POLLIN, deadline);
     if (ev == 0) return IoResult::kTimeout;
     if (ev < 0 || (ev & POLLNVAL)) return IoResult::kClosed;
-    // POLLHUP/POLLERR: the next read reports end of stream or the error.
+    hangup = (ev & (POLLHUP | POLLERR)) != 0;
   }
 }
 

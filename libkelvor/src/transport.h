@@ -28,6 +28,8 @@ class Transport {
   virtual void flushInput() {}
   // Longest pause between two bytes of one frame; zero for no limit.
   virtual std::chrono::milliseconds interByteTimeout() const { return {}; }
+  // Whether read() returning 0 means the peer has gone.
+  virtual bool zeroReadIsEnd() const { return true; }
 
  protected:
   virtual long sendSome(const uint8_t* data, size_t size);

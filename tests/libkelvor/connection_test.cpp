@@ -1,0 +1,264 @@
+// Connecting, library-side failure codes, fault injection and the serial path.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "kelvor.h"
+#include "sim_process.h"
+#include "test_util.h"
+
+namespace kelvor::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A loopback port that nothing listens on (bound, then closed).
+int unusedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
+TEST(Connect, RejectsMalformedConnectionStrings) {
+  const char* bad[] = {"",
+                       "eth:",
+                       "eth:127.0.0.1:",
+                       "eth:127.0.0.1:0",
+                       "eth:127.0.0.1:65536",
+                       "eth:127.0.0.1:12a",
+                       "eth:[::1",
+                       "eth:[]:5",
+                       "eth:[::1]x",
+                       "tcp:127.0.0.1",
+                       "ETH:127.0.0.1",
+                       "com:3",
+                       "com:3:115200N:8",
+                       "com:0:115200N:8:1",
+                       "com:257:115200N:8:1",
+                       "com:3:115201N:8:1",
+                       "com:3:4800N:8:1",
+                       "com:3:115200X:8:1",
+                       "com:3:115200:8:1",
+                       "com:3:115200N:9:1",
+                       "com:3:115200N:8:3",
+                       "com:3:115200N:8:1:extra",
+                       "com:x:115200N:8:1"};
+  for (const char* s : bad) EXPECT_EQ(connect(s), KLV_E_BAD_CONNECTION_STRING) << s;
+}
+
+TEST(Connect, ArgumentAndStateErrors) {
+  EXPECT_EQ(klv_Connect(nullptr, 400, 0), KLV_E_INVALID_ARGUMENT);
+  SimProcess sim;
+  EXPECT_EQ(connect(sim.eth(), -1), KLV_E_INVALID_ARGUMENT);
+  EXPECT_EQ(connect(sim.eth(), 400, 1), KLV_E_INVALID_ARGUMENT);
+  int32_t v;
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_E_NOT_CONNECTED);
+  EXPECT_EQ(klv_Disconnect(), KLV_E_NOT_CONNECTED);
+  ASSERT_EQ(connect(sim.eth(), 0), KLV_OK);  // default timeout
+  EXPECT_EQ(connect(sim.eth()), KLV_E_ALREADY_CONNECTED);
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_OK);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+  // Host names, IPv6 literals and the explicit port all reach the same simulator.
+  ASSERT_EQ(connect("eth:localhost:" + std::to_string(sim.port())), KLV_OK);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+}
+
+TEST(Connect, Ipv6Loopback) {
+  const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+  sockaddr_in6 a{};
+  a.sin6_family = AF_INET6;
+  a.sin6_addr = in6addr_loopback;
+  const bool v6 = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  if (fd >= 0) ::close(fd);
+  if (!v6) GTEST_SKIP() << "no IPv6 loopback";
+  SimProcess sim({"--listen", "[::1]:0"});
+  ASSERT_EQ(connect("eth:[::1]:" + std::to_string(sim.port())), KLV_OK);
+  int32_t v;
+  EXPECT_EQ(klv_get_AutoMode(&v), KLV_OK);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+}
+
+TEST(Connect, RefusedPort) {
+  EXPECT_EQ(connect("eth:127.0.0.1:" + std::to_string(unusedPort())),
+            KLV_E_CONNECTION_REFUSED);
+}
+
+TEST(Connect, VersionMismatchLeavesNoConnection) {
+  SimProcess old({"--protocol-version", "99"});
+  EXPECT_EQ(connect(old.eth()), KLV_E_VERSION_MISMATCH);
+  int32_t v;
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_E_NOT_CONNECTED);
+  SimProcess good;
+  ASSERT_EQ(connect(good.eth()), KLV_OK);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+}
+
+TEST(Failures, StalledReplyTimesOutAndTheNextCallWorks) {
+  SimProcess sim({"--delay", "get_MotorState=700"});
+  ASSERT_EQ(connect(sim.eth(), 400), KLV_OK);
+  int32_t v;
+  const auto start = Clock::now();
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_E_TIMEOUT);
+  const auto took = Clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(390));
+  EXPECT_LT(took, std::chrono::milliseconds(400 + 1000));
+  // The late reply to the timed-out call is discarded by its sequence number.
+  EXPECT_EQ(klv_get_AutoMode(&v), KLV_OK);
+  EXPECT_EQ(v, 0);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+}
+
+TEST(Failures, ProgressFramesKeepLongMotionsAlive) {
+  SimProcess sim({"--motion-time", "900"});
+  ASSERT_EQ(connect(sim.eth(), 300), KLV_OK);
+  ASSERT_EQ(klv_put_MotorState(1), KLV_OK);
+  const float j[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+  EXPECT_EQ(klv_DriveA("", j, ""), KLV_OK);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+}
+
+TEST(Failures, KilledControllerGivesConnectionLostThenReconnectWorks) {
+  auto sim = std::make_unique<SimProcess>();
+  ASSERT_EQ(connect(sim->eth()), KLV_OK);
+  int32_t v;
+  ASSERT_EQ(klv_get_MotorState(&v), KLV_OK);
+  sim->stop(SIGKILL);
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_E_CONNECTION_LOST);
+  EXPECT_EQ(klv_put_VarI(1, 1), KLV_E_CONNECTION_LOST);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+  sim = std::make_unique<SimProcess>();
+  ASSERT_EQ(connect(sim->eth()), KLV_OK);
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_OK);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+}
+
+TEST(Failures, DroppedConnection) {
+  SimProcess sim({"--drop-after", "3"});  // the handshake and two calls
+  ASSERT_EQ(connect(sim.eth()), KLV_OK);
+  int32_t v;
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_OK);
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_OK);
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_E_CONNECTION_LOST);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+  ASSERT_EQ(connect(sim.eth()), KLV_OK);
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_OK);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+}
+
+TEST(Failures, InjectedFaults) {
+  SimProcess sim({"--fail", "get_MotorState=0x1234:2", "--fail", "klv_put_Speed=7:always",
+                  "--fail", "get_AutoMode=0", "--fail", "get_CurTool=0x80000007"});
+  ASSERT_EQ(connect(sim.eth()), KLV_OK);
+  int32_t v;
+  EXPECT_EQ(klv_get_MotorState(&v), 0x1234);
+  EXPECT_EQ(klv_get_MotorState(&v), 0x1234);
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_OK);
+  ASSERT_EQ(klv_get_ErrorCode(&v), KLV_OK);
+  EXPECT_EQ(v, 0x1234);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(klv_put_Speed(50.0f), 7);
+  EXPECT_EQ(klv_get_AutoMode(&v), KLV_E_PROTOCOL);  // success without its outputs
+  EXPECT_EQ(klv_get_AutoMode(&v), KLV_OK);
+  EXPECT_EQ(klv_get_CurTool(&v), KLV_E_TIMEOUT);  // the controller may send any code
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+}
+
+TEST(ErrorText, NamesEveryCode) {
+  char buf[128];
+  const int32_t codes[] = {KLV_OK,
+                           KLV_E_NOT_CONNECTED,
+                           KLV_E_ALREADY_CONNECTED,
+                           KLV_E_BAD_CONNECTION_STRING,
+                           KLV_E_HOST_NOT_FOUND,
+                           KLV_E_CONNECTION_REFUSED,
+                           KLV_E_PORT_OPEN,
+                           KLV_E_TIMEOUT,
+                           KLV_E_CONNECTION_LOST,
+                           KLV_E_PROTOCOL,
+                           KLV_E_VERSION_MISMATCH,
+                           KLV_E_INVALID_ARGUMENT,
+                           KLV_E_LIBRARY_NOT_FOUND,
+                           KLV_E_FUNCTION_NOT_FOUND,
+                           KLV_C_MOTOR_OFF,
+                           KLV_C_STORAGE_FAILED};
+  std::set<std::string> seen;
+  for (int32_t c : codes) {
+    ASSERT_EQ(klv_ErrorText(c, buf, sizeof buf), KLV_OK);
+    EXPECT_GT(std::strlen(buf), 5u) << c;
+    seen.insert(buf);
+  }
+  EXPECT_EQ(seen.size(), std::size(codes));  // all different
+  ASSERT_EQ(klv_ErrorText(0x4321, buf, sizeof buf), KLV_OK);
+  EXPECT_STREQ(buf, "Controller error 0x4321");
+  ASSERT_EQ(klv_ErrorText(KLV_C_MOTOR_OFF, buf, 6), KLV_OK);
+  EXPECT_STREQ(buf, "Motor");
+}
+
+// The serial path over a pseudo-terminal behind one of the virtual COM ports.
+class Serial : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    com_ = 129 + static_cast<int>(::getpid() % 128);
+    link_ = "/tmp/kelvor-COM" + std::to_string(com_);
+    sim_ = std::make_unique<SimProcess>(std::vector<std::string>{"--pty", link_});
+    sim_->readLineContaining("pty ");
+  }
+  void TearDown() override {
+    sim_.reset();
+    ::unlink(link_.c_str());
+  }
+  std::string conn() const { return "com:" + std::to_string(com_) + ":115200N:8:1"; }
+  int com_ = 0;
+  std::string link_;
+  std::unique_ptr<SimProcess> sim_;
+};
+
+TEST_F(Serial, RoundTripsOverAPty) {
+  ASSERT_EQ(connect(conn()), KLV_OK);
+  ASSERT_EQ(klv_put_VarS(4, "over the line  "), KLV_OK);
+  char buf[64];
+  ASSERT_EQ(klv_get_VarS(4, buf, sizeof buf), KLV_OK);
+  EXPECT_STREQ(buf, "over the line  ");
+  const double d = -1.0 / 3.0;
+  double got = 0;
+  ASSERT_EQ(klv_put_VarD(9, d), KLV_OK);
+  ASSERT_EQ(klv_get_VarD(9, &got), KLV_OK);
+  EXPECT_TRUE(sameBits(d, got));
+  ASSERT_EQ(klv_Disconnect(), KLV_OK);
+  // A second session on the same line sees the same controller.
+  ASSERT_EQ(connect("com:" + std::to_string(com_) + ":9600E:8:2"), KLV_OK);
+  ASSERT_EQ(klv_get_VarD(9, &got), KLV_OK);
+  EXPECT_TRUE(sameBits(d, got));
+  ASSERT_EQ(klv_Disconnect(), KLV_OK);
+}
+
+TEST_F(Serial, MissingPortAndLostLine) {
+  const int other = com_ == 256 ? 255 : com_ + 1;
+  const std::string otherLink = "/tmp/kelvor-COM" + std::to_string(other);
+  if (::access(otherLink.c_str(), F_OK) != 0) {
+    EXPECT_EQ(connect("com:" + std::to_string(other) + ":115200N:8:1"), KLV_E_PORT_OPEN);
+  }
+  ASSERT_EQ(connect(conn()), KLV_OK);
+  int32_t v;
+  ASSERT_EQ(klv_get_MotorState(&v), KLV_OK);
+  sim_->stop(SIGKILL);
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_E_CONNECTION_LOST);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+}
+
+}  // namespace
+}  // namespace kelvor::test
