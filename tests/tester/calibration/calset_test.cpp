@@ -9,8 +9,7 @@ class CalsetTest : public FormTest {
  protected:
   void SetUp() override {
     FormTest::SetUp();
-    form->SetConnectState(true);
-    lib.clear();
+    connect();
   }
   void click() { QTest::mouseClick(form->cmdCalcCalset, Qt::LeftButton); }
 };

@@ -22,7 +22,7 @@ class MotionTest : public FormTest {
  protected:
   void SetUp() override {
     FormTest::SetUp();
-    form->SetConnectState(true);
+    connect();
     for (int i = 0; i < 7; ++i) type(form->txtPos[i], std::to_string(i + 1).c_str());
     lib.clear();
   }

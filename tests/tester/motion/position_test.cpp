@@ -16,8 +16,7 @@ class PoseTest : public FormTest {
  protected:
   void SetUp() override {
     FormTest::SetUp();
-    form->SetConnectState(true);
-    lib.clear();
+    connect();
   }
   std::vector<std::string> fields() const {
     std::vector<std::string> out;

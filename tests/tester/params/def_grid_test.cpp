@@ -14,8 +14,7 @@ class DefGridTest : public FormTest {
  protected:
   void SetUp() override {
     FormTest::SetUp();
-    form->SetConnectState(true);
-    lib.clear();
+    connect();
   }
   std::vector<std::string> row(int r) const {
     std::vector<std::string> out;

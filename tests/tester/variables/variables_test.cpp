@@ -16,8 +16,7 @@ class VariableTest : public FormTest {
  protected:
   void SetUp() override {
     FormTest::SetUp();
-    form->SetConnectState(true);
-    lib.clear();
+    connect();
   }
   void get() { QTest::mouseClick(form->cmdGetVariable, Qt::LeftButton); }
   void put(int index, const char* text) {
