@@ -43,9 +43,13 @@ int32_t exchange(Connection& c, Func func, const std::vector<uint8_t>& request,
   const std::vector<uint8_t> bytes = proto::encodeFrame(req);
   auto deadline = Clock::now() + c.timeout;
   switch (c.transport->writeAll(bytes.data(), bytes.size(), deadline)) {
-    case IoResult::kOk: break;
-    case IoResult::kTimeout: return KLV_E_TIMEOUT;
-    case IoResult::kClosed: c.lost = true; return KLV_E_CONNECTION_LOST;
+    case IoResult::kOk:
+      break;
+    case IoResult::kTimeout:
+      return KLV_E_TIMEOUT;
+    case IoResult::kClosed:
+      c.lost = true;
+      return KLV_E_CONNECTION_LOST;
   }
   uint8_t buf[512];
   for (;;) {
@@ -178,9 +182,8 @@ int32_t connect(char* conn, int32_t timeoutMs, int32_t flags) {
                          : openSerial(target.serial, c->transport);
   if (rc != KLV_OK) return rc;
   std::vector<uint8_t> outputs;
-  const int32_t hello = exchange(*c, Func::Hello,
-                                 Writer().i32(proto::kProtocolVersion).str("libkelvor").bytes(),
-                                 outputs);
+  const int32_t hello = exchange(
+      *c, Func::Hello, Writer().i32(proto::kProtocolVersion).str("libkelvor").bytes(), outputs);
   if (hello != KLV_OK) return hello;
   Reader r(outputs);
   if (r.i32() != proto::kProtocolVersion) return KLV_E_VERSION_MISMATCH;
@@ -231,9 +234,7 @@ int32_t klv_put_MotorState(int32_t state) { return putInt(Func::put_MotorState, 
 int32_t klv_get_AutoMode(int32_t* mode) { return getInt(Func::get_AutoMode, mode); }
 int32_t klv_put_AutoMode(int32_t mode) { return putInt(Func::put_AutoMode, mode); }
 int32_t klv_get_AutoEnable(int32_t* enabled) { return getInt(Func::get_AutoEnable, enabled); }
-int32_t klv_get_DeadmanSwitch(int32_t* pressed) {
-  return getInt(Func::get_DeadmanSwitch, pressed);
-}
+int32_t klv_get_DeadmanSwitch(int32_t* pressed) { return getInt(Func::get_DeadmanSwitch, pressed); }
 int32_t klv_get_EmergencyStop(int32_t* active) { return getInt(Func::get_EmergencyStop, active); }
 int32_t klv_get_RobSlaveState(int32_t* state) { return getInt(Func::get_RobSlaveState, state); }
 int32_t klv_StartRobSlave(void) { return call(Func::StartRobSlave, Writer()); }

@@ -94,8 +94,7 @@ IoResult Transport::writeAll(const uint8_t* data, size_t size, Clock::time_point
   return IoResult::kOk;
 }
 
-IoResult Transport::readSome(uint8_t* buf, size_t cap, Clock::time_point deadline,
-                             size_t& got) {
+IoResult Transport::readSome(uint8_t* buf, size_t cap, Clock::time_point deadline, size_t& got) {
   got = 0;
   bool hangup = false;
   for (;;) {
@@ -134,8 +133,8 @@ int32_t openTcp(const std::string& host, uint16_t port, std::chrono::millisecond
   }
   int32_t result = KLV_E_CONNECTION_REFUSED;
   for (addrinfo* ai = list; ai; ai = ai->ai_next) {
-    const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                            ai->ai_protocol);
+    const int fd =
+        ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
     if (fd < 0) continue;
     int r = ::connect(fd, ai->ai_addr, ai->ai_addrlen);
     if (r < 0 && errno == EINPROGRESS) {
@@ -174,11 +173,21 @@ int32_t openSerial(const SerialSettings& s, std::unique_ptr<Transport>& out) {
   ::cfmakeraw(&tio);
   speed_t speed = B115200;
   switch (s.baud) {
-    case 9600: speed = B9600; break;
-    case 19200: speed = B19200; break;
-    case 38400: speed = B38400; break;
-    case 57600: speed = B57600; break;
-    default: speed = B115200; break;
+    case 9600:
+      speed = B9600;
+      break;
+    case 19200:
+      speed = B19200;
+      break;
+    case 38400:
+      speed = B38400;
+      break;
+    case 57600:
+      speed = B57600;
+      break;
+    default:
+      speed = B115200;
+      break;
   }
   ::cfsetispeed(&tio, speed);
   ::cfsetospeed(&tio, speed);

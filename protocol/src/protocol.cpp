@@ -228,13 +228,20 @@ void Reader::floats(float* out, size_t n) {
 
 size_t arrayLength(char sig) {
   switch (sig) {
-    case 'V': return 3;
-    case 'H': return 7;
-    case 'P': return 8;
-    case 'J': return 9;
-    case 'T': return 11;
-    case 'A': return 14;
-    default: return 0;
+    case 'V':
+      return 3;
+    case 'H':
+      return 7;
+    case 'P':
+      return 8;
+    case 'J':
+      return 9;
+    case 'T':
+      return 11;
+    case 'A':
+      return 14;
+    default:
+      return 0;
   }
 }
 
@@ -336,8 +343,7 @@ std::string describeFrame(const Frame& frame) {
     case FrameType::kRequest:
       std::snprintf(head, sizeof head, "request #%u ", frame.seq);
       out = head + name + "(";
-      out += info ? formatPayload(info->request, frame.payload.data(), frame.payload.size())
-                  : "?";
+      out += info ? formatPayload(info->request, frame.payload.data(), frame.payload.size()) : "?";
       out += ")";
       break;
     case FrameType::kReply: {

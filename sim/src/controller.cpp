@@ -109,9 +109,12 @@ int32_t Controller::refuse(int32_t code, const std::string& why) {
 
 int32_t Controller::operationMode() const {
   switch (autoMode_) {
-    case 1: return 4;  // External Auto
-    case 2: return 3;  // Internal Auto
-    default: return motor_ ? 2 : 1;  // Teach or Manual
+    case 1:
+      return 4;  // External Auto
+    case 2:
+      return 3;  // Internal Auto
+    default:
+      return motor_ ? 2 : 1;  // Teach or Manual
   }
 }
 
@@ -187,36 +190,69 @@ Controller::Result Controller::handle(uint16_t id, const std::vector<uint8_t>& p
       in.str();
       out.i32(protocolVersion_).str("kelvor-sim " + id_.robotType + " " + id_.serialNo);
       break;
-    case Func::get_RomVersion: out.str(id_.romVersion); break;
-    case Func::get_SerialNo: out.str(id_.serialNo); break;
-    case Func::get_RobotType: out.str(id_.robotType); break;
-    case Func::get_OperationMode: out.i32(operationMode()); break;
-    case Func::get_MotorState: out.i32(motor_); break;
+    case Func::get_RomVersion:
+      out.str(id_.romVersion);
+      break;
+    case Func::get_SerialNo:
+      out.str(id_.serialNo);
+      break;
+    case Func::get_RobotType:
+      out.str(id_.robotType);
+      break;
+    case Func::get_OperationMode:
+      out.i32(operationMode());
+      break;
+    case Func::get_MotorState:
+      out.i32(motor_);
+      break;
     case Func::put_MotorState: {
       const int32_t v = in.i32();
-      if (!inRange(v, 0, 1)) rc = badValue();
-      else motor_ = v;
+      if (!inRange(v, 0, 1))
+        rc = badValue();
+      else
+        motor_ = v;
       break;
     }
-    case Func::get_AutoMode: out.i32(autoMode_); break;
+    case Func::get_AutoMode:
+      out.i32(autoMode_);
+      break;
     case Func::put_AutoMode: {
       const int32_t v = in.i32();
-      if (!inRange(v, 0, 2)) rc = badValue();
-      else if (slave_ && v != autoMode_) rc = refuse(KLV_C_SLAVE_MODE_ACTIVE);
-      else autoMode_ = v;
+      if (!inRange(v, 0, 2))
+        rc = badValue();
+      else if (slave_ && v != autoMode_)
+        rc = refuse(KLV_C_SLAVE_MODE_ACTIVE);
+      else
+        autoMode_ = v;
       break;
     }
-    case Func::get_AutoEnable: out.i32(autoMode_ != 0 ? 1 : 0); break;
-    case Func::get_DeadmanSwitch: out.i32(0); break;
-    case Func::get_EmergencyStop: out.i32(0); break;
-    case Func::get_RobSlaveState: out.i32(slave_); break;
-    case Func::StartRobSlave:
-      if (autoMode_ != 2) rc = refuse(KLV_C_NOT_INTERNAL_AUTO);
-      else slave_ = 1;
+    case Func::get_AutoEnable:
+      out.i32(autoMode_ != 0 ? 1 : 0);
       break;
-    case Func::StopRobSlave: slave_ = 0; break;
-    case Func::get_ErrorCode: out.i32(errorCode_); break;
-    case Func::get_ErrorDescription: out.str(errorCode_ ? errorText_ : "No error"); break;
+    case Func::get_DeadmanSwitch:
+      out.i32(0);
+      break;
+    case Func::get_EmergencyStop:
+      out.i32(0);
+      break;
+    case Func::get_RobSlaveState:
+      out.i32(slave_);
+      break;
+    case Func::StartRobSlave:
+      if (autoMode_ != 2)
+        rc = refuse(KLV_C_NOT_INTERNAL_AUTO);
+      else
+        slave_ = 1;
+      break;
+    case Func::StopRobSlave:
+      slave_ = 0;
+      break;
+    case Func::get_ErrorCode:
+      out.i32(errorCode_);
+      break;
+    case Func::get_ErrorDescription:
+      out.str(errorCode_ ? errorText_ : "No error");
+      break;
     case Func::ClearError: {
       const int32_t v = in.i32();
       if (v == 0 || v == errorCode_) {
@@ -225,7 +261,9 @@ Controller::Result Controller::handle(uint16_t id, const std::vector<uint8_t>& p
       }
       break;
     }
-    case Func::get_CurrentP: out.floats(current_.data(), 8); break;
+    case Func::get_CurrentP:
+      out.floats(current_.data(), 8);
+      break;
     case Func::get_CurrentJ: {
       const J j = p2j(current_);
       out.floats(j.data(), 9);
@@ -236,11 +274,15 @@ Controller::Result Controller::handle(uint16_t id, const std::vector<uint8_t>& p
       out.floats(t.data(), 11);
       break;
     }
-    case Func::get_CnfData: out.i32(cnf_); break;
+    case Func::get_CnfData:
+      out.i32(cnf_);
+      break;
     case Func::put_CnfData: {
       const int32_t v = in.i32();
-      if (!inRange(v, 0, 7)) rc = badValue();
-      else cnf_ = v;
+      if (!inRange(v, 0, 7))
+        rc = badValue();
+      else
+        cnf_ = v;
       break;
     }
     case Func::get_MotionState:
@@ -347,7 +389,9 @@ Controller::Result Controller::handle(uint16_t id, const std::vector<uint8_t>& p
       out.floats(base.data(), 7);
       break;
     }
-    case Func::get_Speed: out.f32(speed_); break;
+    case Func::get_Speed:
+      out.f32(speed_);
+      break;
     case Func::put_Speed:
     case Func::put_ExtSpeed: {
       const float v = in.f32();
@@ -358,9 +402,15 @@ Controller::Result Controller::handle(uint16_t id, const std::vector<uint8_t>& p
       }
       break;
     }
-    case Func::get_ExtSpeed: out.f32(extSpeed_); break;
-    case Func::get_CurTool: out.i32(tool_); break;
-    case Func::get_CurWork: out.i32(work_); break;
+    case Func::get_ExtSpeed:
+      out.f32(extSpeed_);
+      break;
+    case Func::get_CurTool:
+      out.i32(tool_);
+      break;
+    case Func::get_CurWork:
+      out.i32(work_);
+      break;
     case Func::put_CurTool:
     case Func::put_CurWork: {
       const int32_t v = in.i32();
@@ -406,7 +456,9 @@ Controller::Result Controller::handle(uint16_t id, const std::vector<uint8_t>& p
       res.persistentChange = true;
       break;
     }
-    case Func::get_CalData: out.floats(st_.calData.data(), 7); break;
+    case Func::get_CalData:
+      out.floats(st_.calData.data(), 7);
+      break;
     case Func::put_CalData: {
       const H h = readArray<7>(in);
       if (!finite(h)) {
@@ -515,21 +567,21 @@ Controller::Result Controller::handle(uint16_t id, const std::vector<uint8_t>& p
       res.persistentChange = true;
       break;
     }
-#define KLV_SIM_ARRAY_VAR(getName, putName, member, n)                              \
-  case Func::getName: {                                                             \
-    const int32_t no = in.i32();                                                    \
-    if ((rc = varNo(no, kVarCount)) == KLV_OK) {                                    \
-      out.floats(st_.member[static_cast<size_t>(no)].data(), n);                    \
-    }                                                                               \
-    break;                                                                          \
-  }                                                                                 \
-  case Func::putName: {                                                             \
-    const int32_t no = in.i32();                                                    \
-    const auto v = readArray<n>(in);                                                \
-    if ((rc = varNo(no, kVarCount)) != KLV_OK) break;                               \
-    st_.member[static_cast<size_t>(no)] = v;                                        \
-    res.persistentChange = true;                                                    \
-    break;                                                                          \
+#define KLV_SIM_ARRAY_VAR(getName, putName, member, n)           \
+  case Func::getName: {                                          \
+    const int32_t no = in.i32();                                 \
+    if ((rc = varNo(no, kVarCount)) == KLV_OK) {                 \
+      out.floats(st_.member[static_cast<size_t>(no)].data(), n); \
+    }                                                            \
+    break;                                                       \
+  }                                                              \
+  case Func::putName: {                                          \
+    const int32_t no = in.i32();                                 \
+    const auto v = readArray<n>(in);                             \
+    if ((rc = varNo(no, kVarCount)) != KLV_OK) break;            \
+    st_.member[static_cast<size_t>(no)] = v;                     \
+    res.persistentChange = true;                                 \
+    break;                                                       \
   }
       KLV_SIM_ARRAY_VAR(get_VarV, put_VarV, varV, 3)
       KLV_SIM_ARRAY_VAR(get_VarP, put_VarP, varP, 8)
@@ -561,8 +613,10 @@ Controller::Result Controller::handle(uint16_t id, const std::vector<uint8_t>& p
         break;
       }
       int32_t& state = taskState_[static_cast<size_t>(task - 1)];
-      if (func == Func::StopTask) state = 0;
-      else out.i32(state);
+      if (func == Func::StopTask)
+        state = 0;
+      else
+        out.i32(state);
       break;
     }
   }

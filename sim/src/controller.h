@@ -18,13 +18,13 @@ using H = std::array<float, 7>;
 using V = std::array<float, 3>;
 using Area = std::array<float, 14>;
 
-inline constexpr int kVarCount = 1000;   // I, F, D, V, P, J, T: 0 to 999
-inline constexpr int kVarSCount = 100;   // S: 0 to 99
-inline constexpr int kVarIOCount = 2048; // IO: 0 to 2047
-inline constexpr size_t kMaxVarS = 255;  // bytes of a string variable
-inline constexpr int kToolCount = 64;    // tools and works 0 to 63
-inline constexpr int kAreaCount = 32;    // areas 0 to 31
-inline constexpr int kTaskCount = 8;     // tasks 1 to 8
+inline constexpr int kVarCount = 1000;    // I, F, D, V, P, J, T: 0 to 999
+inline constexpr int kVarSCount = 100;    // S: 0 to 99
+inline constexpr int kVarIOCount = 2048;  // IO: 0 to 2047
+inline constexpr size_t kMaxVarS = 255;   // bytes of a string variable
+inline constexpr int kToolCount = 64;     // tools and works 0 to 63
+inline constexpr int kAreaCount = 32;     // areas 0 to 31
+inline constexpr int kTaskCount = 8;      // tasks 1 to 8
 inline constexpr size_t kMaxProgramName = 32;
 
 // Everything --state keeps across restarts.

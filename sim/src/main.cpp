@@ -1,6 +1,7 @@
 // kelvor-sim: a virtual controller serving the controller protocol over TCP, a
 // pseudo-terminal or a serial port.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -133,8 +134,8 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
     }
     const bool tick = progress && replyAt - Clock::now() > kProgressInterval;
     timer_.expires_at(tick ? Clock::now() + kProgressInterval : replyAt);
-    timer_.async_wait([self, reply = std::move(reply), replyAt, tick, progress](
-                          const asio::error_code& ec) mutable {
+    timer_.async_wait([self, reply = std::move(reply), replyAt, tick,
+                       progress](const asio::error_code& ec) mutable {
       if (ec) return;
       if (!tick) {
         self->send(std::move(reply));
@@ -211,11 +212,20 @@ bool makeRaw(int fd, int baud, std::string& error) {
   ::cfmakeraw(&tio);
   speed_t speed = B115200;
   switch (baud) {
-    case 9600: speed = B9600; break;
-    case 19200: speed = B19200; break;
-    case 38400: speed = B38400; break;
-    case 57600: speed = B57600; break;
-    default: break;
+    case 9600:
+      speed = B9600;
+      break;
+    case 19200:
+      speed = B19200;
+      break;
+    case 38400:
+      speed = B38400;
+      break;
+    case 57600:
+      speed = B57600;
+      break;
+    default:
+      break;
   }
   ::cfsetispeed(&tio, speed);
   ::cfsetospeed(&tio, speed);
@@ -254,6 +264,12 @@ class PtyPort {
     hold_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (hold_ < 0 || !makeRaw(hold_, 115200, error)) {
       if (error.empty()) error = std::string("cannot open ") + name;
+      ::close(master);
+      return false;
+    }
+    struct stat st;
+    if (!linked_ && ::lstat(link_.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+      error = link_ + " exists and is not a symbolic link";
       ::close(master);
       return false;
     }
@@ -355,8 +371,7 @@ class TcpServer {
           std::cerr << name << " connected from " << peer.address().to_string() << ':'
                     << peer.port() << std::endl;
         }
-        std::make_shared<Session<asio::ip::tcp::socket>>(shared_, std::move(socket), name,
-                                                         nullptr)
+        std::make_shared<Session<asio::ip::tcp::socket>>(shared_, std::move(socket), name, nullptr)
             ->start();
       }
       if (ec != asio::error::operation_aborted) accept();
@@ -454,8 +469,7 @@ int run(int argc, char** argv) {
     }
     shared.faults.delays.push_back(*rule);
   }
-  if (!opt.stateFile.empty() &&
-      !loadState(opt.stateFile, shared.controller.persistent(), error)) {
+  if (!opt.stateFile.empty() && !loadState(opt.stateFile, shared.controller.persistent(), error)) {
     std::cerr << "kelvor-sim: " << error << std::endl;
     return 1;
   }
@@ -497,9 +511,9 @@ int run(int argc, char** argv) {
       return 1;
     }
     ::tcflush(fd, TCIOFLUSH);
-    std::make_shared<FdSession>(shared, asio::posix::stream_descriptor(io, fd), "[serial]",
-                                [] { std::cerr << "kelvor-sim: serial port closed" << std::endl; })
-        ->start();
+    std::make_shared<FdSession>(shared, asio::posix::stream_descriptor(io, fd), "[serial]", [] {
+      std::cerr << "kelvor-sim: serial port closed" << std::endl;
+    })->start();
   }
 
   std::printf("kelvor-sim: listening on %s:%u\n", addr.c_str(), local.port());

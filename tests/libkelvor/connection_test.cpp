@@ -1,10 +1,10 @@
 // Connecting, library-side failure codes, fault injection and the serial path.
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
@@ -94,8 +94,7 @@ TEST(Connect, Ipv6Loopback) {
 }
 
 TEST(Connect, RefusedPort) {
-  EXPECT_EQ(connect("eth:127.0.0.1:" + std::to_string(unusedPort())),
-            KLV_E_CONNECTION_REFUSED);
+  EXPECT_EQ(connect("eth:127.0.0.1:" + std::to_string(unusedPort())), KLV_E_CONNECTION_REFUSED);
 }
 
 TEST(Connect, VersionMismatchLeavesNoConnection) {
@@ -161,8 +160,8 @@ TEST(Failures, DroppedConnection) {
 }
 
 TEST(Failures, InjectedFaults) {
-  SimProcess sim({"--fail", "get_MotorState=0x1234:2", "--fail", "klv_put_Speed=7:always",
-                  "--fail", "get_AutoMode=0", "--fail", "get_CurTool=0x80000007"});
+  SimProcess sim({"--fail", "get_MotorState=0x1234:2", "--fail", "klv_put_Speed=7:always", "--fail",
+                  "get_AutoMode=0", "--fail", "get_CurTool=0x80000007"});
   ASSERT_EQ(connect(sim.eth()), KLV_OK);
   int32_t v;
   EXPECT_EQ(klv_get_MotorState(&v), 0x1234);
@@ -212,8 +211,13 @@ TEST(ErrorText, NamesEveryCode) {
 class Serial : public ::testing::Test {
  protected:
   void SetUp() override {
-    com_ = 129 + static_cast<int>(::getpid() % 128);
-    link_ = "/tmp/kelvor-COM" + std::to_string(com_);
+    // A virtual COM number derived from the PID whose link is not in use.
+    for (int i = 0; i < 128; ++i) {
+      com_ = 129 + static_cast<int>((::getpid() + i) % 128);
+      link_ = "/tmp/kelvor-COM" + std::to_string(com_);
+      struct stat st;
+      if (::lstat(link_.c_str(), &st) != 0) break;
+    }
     sim_ = std::make_unique<SimProcess>(std::vector<std::string>{"--pty", link_});
     sim_->readLineContaining("pty ");
   }

@@ -1,12 +1,12 @@
 // Every function of the library against the simulator over loopback TCP.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <thread>
-#include <atomic>
 
 #include "kelvor.h"
 #include "sim_process.h"
@@ -18,8 +18,8 @@ namespace {
 class Functions : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    sim_ = new SimProcess({"--rom-version", "R 2.5  ", "--serial-no", "SN-42", "--robot-type",
-                           "KV-TEST"});
+    sim_ = new SimProcess(
+        {"--rom-version", "R 2.5  ", "--serial-no", "SN-42", "--robot-type", "KV-TEST"});
   }
   static void TearDownTestSuite() {
     delete sim_;
@@ -132,10 +132,13 @@ TEST_F(Functions, ScalarVariablesRoundTripBitExact) {
     ASSERT_EQ(klv_get_VarI(999, &got), KLV_OK);
     EXPECT_EQ(got, v);
   }
-  const float floats[] = {1.5f, -0.0f, std::numeric_limits<float>::denorm_min(),
+  const float floats[] = {1.5f,
+                          -0.0f,
+                          std::numeric_limits<float>::denorm_min(),
                           std::numeric_limits<float>::max(),
                           std::numeric_limits<float>::quiet_NaN(),
-                          -std::numeric_limits<float>::infinity(), 0.1f};
+                          -std::numeric_limits<float>::infinity(),
+                          0.1f};
   for (float v : floats) {
     float got = 0;
     ASSERT_EQ(klv_put_VarF(7, v), KLV_OK);
@@ -165,8 +168,7 @@ TEST_F(Functions, StringVariablesKeepSpacesAndLength) {
     EXPECT_EQ(std::string(buf), t);
   }
   EXPECT_EQ(klv_put_VarS(1, std::string(256, 'a').c_str()), KLV_C_STRING_TOO_LONG);
-  EXPECT_EQ(klv_put_VarS(1, std::string(KLV_MAX_STRING + 1, 'a').c_str()),
-            KLV_E_INVALID_ARGUMENT);
+  EXPECT_EQ(klv_put_VarS(1, std::string(KLV_MAX_STRING + 1, 'a').c_str()), KLV_E_INVALID_ARGUMENT);
   ASSERT_EQ(klv_put_VarS(3, "abcdef"), KLV_OK);
   char small[4];
   ASSERT_EQ(klv_get_VarS(3, small, sizeof small), KLV_OK);

@@ -1,4 +1,6 @@
 // Framing, payload encoding and the decoder's behaviour on damaged input.
+#include "kelvor/protocol.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,8 +8,6 @@
 #include <limits>
 #include <random>
 #include <set>
-
-#include "kelvor/protocol.h"
 
 namespace kelvor::proto {
 namespace {
@@ -153,8 +153,8 @@ TEST(Decoder, FuzzedStreamsYieldAllFramesInOrder) {
       stream.insert(stream.end(), garbage.begin(), garbage.end());
       std::vector<uint8_t> payload(rng() % 60);
       for (auto& p : payload) p = static_cast<uint8_t>(rng());
-      sent.push_back(makeFrame(static_cast<uint16_t>(rng()), static_cast<uint16_t>(rng()),
-                               payload));
+      sent.push_back(
+          makeFrame(static_cast<uint16_t>(rng()), static_cast<uint16_t>(rng()), payload));
       const auto bytes = encodeFrame(sent.back());
       stream.insert(stream.end(), bytes.begin(), bytes.end());
     }
@@ -180,7 +180,8 @@ TEST(Decoder, PureNoiseNeverYieldsFrames) {
   size_t frames = 0;
   for (int i = 0; i < 2000; ++i) {
     uint8_t chunk[97];
-    for (auto& c : chunk) c = static_cast<uint8_t>(rng() % 3 == 0 ? 0xA5 : rng() % 2 ? 0x5A : rng());
+    for (auto& c : chunk)
+      c = static_cast<uint8_t>(rng() % 3 == 0 ? 0xA5 : rng() % 2 ? 0x5A : rng());
     d.feed(chunk, sizeof chunk);
     while (d.next()) ++frames;
   }
@@ -230,14 +231,15 @@ TEST(Payload, ReaderStopsAtTheEnd) {
 }
 
 TEST(Signatures, MatchAndFormat) {
-  const auto ok = Writer().i32(3).str("L").floats(std::vector<float>(8, 1.5f).data(), 8).str("")
-                      .take();
+  const auto ok =
+      Writer().i32(3).str("L").floats(std::vector<float>(8, 1.5f).data(), 8).str("").take();
   EXPECT_TRUE(matchesSignature("isPs", ok.data(), ok.size()));
-  EXPECT_FALSE(matchesSignature("isP", ok.data(), ok.size()));        // bytes left over
-  EXPECT_FALSE(matchesSignature("isPsi", ok.data(), ok.size()));      // too short
+  EXPECT_FALSE(matchesSignature("isP", ok.data(), ok.size()));    // bytes left over
+  EXPECT_FALSE(matchesSignature("isPsi", ok.data(), ok.size()));  // too short
   EXPECT_FALSE(matchesSignature("isJs", ok.data(), ok.size()));
   EXPECT_EQ(formatPayload("if", Writer().i32(4).f32(2.5f).bytes().data(), 8), "4, 2.5");
-  const auto req = makeFrame(12, static_cast<uint16_t>(Func::put_VarI), Writer().i32(3).i32(42).take());
+  const auto req =
+      makeFrame(12, static_cast<uint16_t>(Func::put_VarI), Writer().i32(3).i32(42).take());
   EXPECT_EQ(describeFrame(req), "request #12 put_VarI(3, 42)");
   const auto rep = makeFrame(12, static_cast<uint16_t>(Func::get_VarS),
                              Writer().i32(0).str("a\"b").take(), FrameType::kReply);

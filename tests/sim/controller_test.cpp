@@ -1,9 +1,10 @@
 // The simulator's kinematics and option parsing, without a process.
+#include "controller.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "controller.h"
 #include "faults.h"
 #include "kelvor.h"
 

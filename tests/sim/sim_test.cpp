@@ -1,13 +1,12 @@
 // The simulator as a process: raw protocol clients, persistence, tracing, the pty link.
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
@@ -199,8 +198,8 @@ TEST(SimState, DamagedFileIsRefusedAtStart) {
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, 1);
     ::dup2(null, 2);
-    ::execl(KELVOR_SIM_PATH, KELVOR_SIM_PATH, "--listen", "127.0.0.1:0", "--state",
-            file.c_str(), static_cast<char*>(nullptr));
+    ::execl(KELVOR_SIM_PATH, KELVOR_SIM_PATH, "--listen", "127.0.0.1:0", "--state", file.c_str(),
+            static_cast<char*>(nullptr));
     ::_exit(127);
   }
   int status = 0;
