@@ -1,4 +1,5 @@
 // The C interface: one connection per process, guarded by a mutex.
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -177,16 +178,22 @@ int32_t connect(char* conn, int32_t timeoutMs, int32_t flags) {
   if (!parseConnectionString(text, target)) return KLV_E_BAD_CONNECTION_STRING;
   auto c = std::make_unique<Connection>();
   c->timeout = std::chrono::milliseconds(timeoutMs == 0 ? KLV_DEFAULT_TIMEOUT_MS : timeoutMs);
+  const auto start = Clock::now();
   const int32_t rc = target.kind == ConnectionTarget::Kind::kTcp
                          ? openTcp(target.host, target.port, c->timeout, c->transport)
                          : openSerial(target.serial, c->transport);
   if (rc != KLV_OK) return rc;
+  // Connecting and the handshake share one timeout.
+  const auto full = c->timeout;
+  const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+  c->timeout = std::max(std::chrono::milliseconds(1), full - spent);
   std::vector<uint8_t> outputs;
   const int32_t hello = exchange(
       *c, Func::Hello, Writer().i32(proto::kProtocolVersion).str("libkelvor").bytes(), outputs);
   if (hello != KLV_OK) return hello;
   Reader r(outputs);
   if (r.i32() != proto::kProtocolVersion) return KLV_E_VERSION_MISMATCH;
+  c->timeout = full;
   g_conn = std::move(c);
   return KLV_OK;
 }

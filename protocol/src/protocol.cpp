@@ -359,7 +359,8 @@ std::string describeFrame(const Frame& frame) {
       const size_t rest = frame.payload.size() - 4;
       out += " -> ok";
       if (info && info->reply[0] != '\0') {
-        out += " " + formatPayload(info->reply, frame.payload.data() + 4, rest);
+        out += ' ';
+        out += formatPayload(info->reply, frame.payload.data() + 4, rest);
       }
       break;
     }
