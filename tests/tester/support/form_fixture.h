@@ -13,6 +13,11 @@
 #include "fake_kelvor.h"
 #include "recording_messages.h"
 
+// QString in test failure output as text, not as a list of 16-bit units.
+inline void PrintTo(const QString& text, std::ostream* os) {
+  *os << '"' << text.toStdString() << '"';
+}
+
 class FakePorts : public PortProber {
  public:
   explicit FakePorts(std::set<int> present = {}) : present_(std::move(present)) {}
@@ -27,14 +32,7 @@ class FakePorts : public PortProber {
 };
 
 class FormTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    form = std::make_unique<KelvorTesterForm>(lib, messages, ports);
-    form->Form_Load();
-  }
-  void TearDown() override { QLocale::setDefault(QLocale::c()); }
-
+ public:
   // Types into a field as a user would: select everything, then type.
   static void type(QLineEdit* field, const QString& text) {
     field->selectAll();
@@ -42,6 +40,14 @@ class FormTest : public ::testing::Test {
     QTest::keyClicks(field, text);
   }
   static void type(QLineEdit* field, const char* text) { type(field, QString::fromUtf8(text)); }
+
+ protected:
+  void SetUp() override {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    form = std::make_unique<KelvorTesterForm>(lib, messages, ports);
+    form->Form_Load();
+  }
+  void TearDown() override { QLocale::setDefault(QLocale::c()); }
 
   // Connects over Ethernet to a loopback address with every call of the refresh succeeding,
   // then forgets the calls and messages made so far.
