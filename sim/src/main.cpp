@@ -107,6 +107,13 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
 
   void serve(const proto::Frame& req) {
     shared_.trace(name_, req);
+    const long drop = shared_.opt.dropAfter;
+    if (drop > 0 && requests_ >= drop) {
+      // Hang up instead of answering; the peer has read every earlier reply.
+      if (shared_.opt.trace) std::cerr << name_ << " dropping the connection" << std::endl;
+      end();
+      return;
+    }
     ++requests_;
     Controller::Result res = shared_.execute(req);
     proto::Frame reply;
@@ -166,14 +173,6 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
     asio::async_write(stream_, asio::buffer(*bytes),
                       [self, bytes](const asio::error_code& ec, size_t) {
                         if (ec) {
-                          self->end();
-                          return;
-                        }
-                        const long drop = self->shared_.opt.dropAfter;
-                        if (drop > 0 && self->requests_ >= drop) {
-                          if (self->shared_.opt.trace) {
-                            std::cerr << self->name_ << " dropping the connection" << std::endl;
-                          }
                           self->end();
                           return;
                         }
@@ -307,7 +306,9 @@ class PtyPort {
         std::cerr << "kelvor-sim: " << error << std::endl;
         return;
       }
-      if (shared_.opt.trace) std::cerr << "[pty] new line " << slaveName_ << std::endl;
+      // Announce the new line like the first one, for whoever waits for it.
+      std::printf("kelvor-sim: pty %s at %s\n", slaveName_.c_str(), link_.c_str());
+      std::fflush(stdout);
     });
   }
 
@@ -406,8 +407,9 @@ const char* kFooter =
     "      library reports as a protocol error. Examples:\n"
     "        --fail get_MotorState=0x1234:always   --fail put_Speed=7:2\n"
     "  --delay FUNC=MS   hold every reply to FUNC back for MS milliseconds (no progress).\n"
-    "  --drop-after N    close a connection after answering its N-th request (the\n"
-    "      handshake counts); a pty is replaced by a new one behind the same link.\n"
+    "  --drop-after N    after answering N requests of a connection (the handshake\n"
+    "      counts), close it when the next one arrives, unanswered; a pty is replaced by a\n"
+    "      new one behind the same link.\n"
     "  --motion-time MS  motions take MS milliseconds; the controller sends an \"in\n"
     "      progress\" frame every 100 ms meanwhile and reports motion state 1.\n"
     "\n"

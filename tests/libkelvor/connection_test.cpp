@@ -218,7 +218,10 @@ class Serial : public ::testing::Test {
       struct stat st;
       if (::lstat(link_.c_str(), &st) != 0) break;
     }
-    sim_ = std::make_unique<SimProcess>(std::vector<std::string>{"--pty", link_});
+  }
+  void start(std::vector<std::string> extra = {}) {
+    extra.insert(extra.begin(), {"--pty", link_});
+    sim_ = std::make_unique<SimProcess>(extra);
     sim_->readLineContaining("pty ");
   }
   void TearDown() override {
@@ -232,6 +235,7 @@ class Serial : public ::testing::Test {
 };
 
 TEST_F(Serial, RoundTripsOverAPty) {
+  start();
   ASSERT_EQ(connect(conn()), KLV_OK);
   ASSERT_EQ(klv_put_VarS(4, "over the line  "), KLV_OK);
   char buf[64];
@@ -251,6 +255,7 @@ TEST_F(Serial, RoundTripsOverAPty) {
 }
 
 TEST_F(Serial, MissingPortAndLostLine) {
+  start();
   const int other = com_ == 256 ? 255 : com_ + 1;
   const std::string otherLink = "/tmp/kelvor-COM" + std::to_string(other);
   if (::access(otherLink.c_str(), F_OK) != 0) {
@@ -261,6 +266,20 @@ TEST_F(Serial, MissingPortAndLostLine) {
   ASSERT_EQ(klv_get_MotorState(&v), KLV_OK);
   sim_->stop(SIGKILL);
   EXPECT_EQ(klv_get_MotorState(&v), KLV_E_CONNECTION_LOST);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+}
+
+TEST_F(Serial, DroppedLineIsReplacedBehindTheSameLink) {
+  start({"--drop-after", "2"});
+  ASSERT_EQ(connect(conn()), KLV_OK);
+  int32_t v;
+  ASSERT_EQ(klv_get_MotorState(&v), KLV_OK);  // the second request; the third hangs up
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_E_CONNECTION_LOST);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+  // The simulator announces the new pseudo-terminal behind the link.
+  sim_->readLineContaining("pty ");
+  ASSERT_EQ(connect(conn()), KLV_OK);
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_OK);
   EXPECT_EQ(klv_Disconnect(), KLV_OK);
 }
 
