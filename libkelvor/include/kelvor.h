@@ -263,7 +263,8 @@ KLV_API int32_t klv_get_CurTool(int32_t* no);     /* no: current tool number */
 KLV_API int32_t klv_put_CurTool(int32_t no);      /* no: tool number 0 to 63 */
 KLV_API int32_t klv_get_CurWork(int32_t* no);     /* no: current work number */
 KLV_API int32_t klv_put_CurWork(int32_t no);      /* no: work number 0 to 63 */
-/* no: tool 0 to 63 (KLV_C_UNKNOWN_DEFINITION otherwise); rec: H record. */
+/* no: tool 0 to 63 (KLV_C_UNKNOWN_DEFINITION otherwise); rec: H record, written by get and
+ * sent by put (finite values, else KLV_C_VALUE_OUT_OF_RANGE). */
 KLV_API int32_t klv_get_ToolDef(int32_t no, float rec[7]);
 KLV_API int32_t klv_put_ToolDef(int32_t no, const float rec[7]);
 /* no: work 0 to 63; rec: H record. */
@@ -290,6 +291,8 @@ KLV_API int32_t klv_Calibrate(const float rot[7], const float len[7]);
  *   I (int32), F (float), D (double), V, P, J, T : 0 to 999
  *   S (string, up to 255 bytes)                   : 0 to 99
  *   IO (bit, value 0 or 1)                        : 0 to 2047
+ * value, v, p, j, t: the variable's content, written by klv_get_Var*, sent by klv_put_Var*
+ * (V: 3 floats, P: 8, J: 9, T: 11).
  * ------------------------------------------------------------------------------------------- */
 KLV_API int32_t klv_get_VarI(int32_t no, int32_t* value);
 KLV_API int32_t klv_put_VarI(int32_t no, int32_t value);
