@@ -123,8 +123,8 @@ extern "C" {
 /* Reply timeout used when klv_Connect() is given timeout_ms = 0. */
 #define KLV_DEFAULT_TIMEOUT_MS 1000
 /* Longest input string the library sends (bytes, without NUL); longer ones are
- * KLV_E_INVALID_ARGUMENT. The controller may store less (string variables: 255). */
-#define KLV_MAX_STRING 400
+ * KLV_E_INVALID_ARGUMENT. A string variable holds up to 1024 bytes. */
+#define KLV_MAX_STRING 1024
 
 /* ---------------------------------------------------------------------------------------------
  * Connection
@@ -289,7 +289,7 @@ KLV_API int32_t klv_Calibrate(const float rot[7], const float len[7]);
 /* ---------------------------------------------------------------------------------------------
  * Variables. no: variable number; outside its range KLV_C_VAR_NUMBER_OUT_OF_RANGE.
  *   I (int32), F (float), D (double), V, P, J, T : 0 to 999
- *   S (string, up to 255 bytes)                   : 0 to 99
+ *   S (string, up to 1024 bytes)                  : 0 to 99
  *   IO (bit, value 0 or 1)                        : 0 to 2047
  * value, v, p, j, t: the variable's content, written by klv_get_Var*, sent by klv_put_Var*
  * (V: 3 floats, P: 8, J: 9, T: 11).
@@ -302,7 +302,7 @@ KLV_API int32_t klv_get_VarD(int32_t no, double* value);
 KLV_API int32_t klv_put_VarD(int32_t no, double value);
 /* buf/size: output buffer and its size; the string is truncated to size - 1 bytes. */
 KLV_API int32_t klv_get_VarS(int32_t no, char* buf, int32_t size);
-/* text: up to 255 bytes (KLV_C_STRING_TOO_LONG from the controller beyond). */
+/* text: up to 1024 bytes (KLV_MAX_STRING), trailing spaces kept. */
 KLV_API int32_t klv_put_VarS(int32_t no, const char* text);
 KLV_API int32_t klv_get_VarIO(int32_t no, int32_t* value);
 /* value: 0 or 1, else KLV_C_VALUE_OUT_OF_RANGE. */

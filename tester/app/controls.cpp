@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QPainter>
 
+#include "ctrllib/number_text.h"
+
 template <class Base>
 void CheckControl<Base>::paintEvent(QPaintEvent* event) {
   Base::paintEvent(event);
@@ -138,7 +140,12 @@ QString FlexGrid::textMatrix(int row, int col) const {
 }
 
 void FlexGrid::setTextMatrix(int row, int col, const QString& text) {
-  if (QTableWidgetItem* cell = item(row, col)) cell->setText(text);
+  QTableWidgetItem* cell = item(row, col);
+  if (!cell) return;
+  cell->setText(text);
+  // As in a spreadsheet: numbers sit to the right of their cell, other text to the left.
+  const bool number = row > 0 && col > 0 && numtext::toDouble(text).has_value();
+  cell->setTextAlignment(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
 }
 
 void FlexGrid::setColWidth(int col, int twips) { setColumnWidth(col, twipsToPixels(twips)); }

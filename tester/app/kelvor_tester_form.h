@@ -166,7 +166,8 @@ class KelvorTesterForm : public QWidget {
   std::optional<int32_t> selectedComp();
   std::optional<QByteArray> selectedPath();
 
-  // state/: bounds the restore chain of a refused write to one restore per user action
+  // state/: raised while a box set from code (a restore or a refresh copy) runs its handler;
+  // such a nested run reads and compares but never writes
   int restoreDepth_ = 0;
 
   KelvorApi& lib_;

@@ -18,9 +18,9 @@ inline constexpr uint8_t kMarker1 = 0x5A;
 inline constexpr size_t kHeaderSize = 4;  // marker (2) + body length (2)
 inline constexpr size_t kCrcSize = 2;     // CRC-16 after the body
 inline constexpr size_t kMinBody = 5;     // type (1) + sequence (2) + function (2)
-inline constexpr size_t kMaxBody = 1024;  // largest body a peer accepts
+inline constexpr size_t kMaxBody = 2048;  // largest body a peer accepts
 inline constexpr size_t kMaxFrame = kHeaderSize + kMaxBody + kCrcSize;
-inline constexpr size_t kMaxString = 1000;  // longest string the encoding allows
+inline constexpr size_t kMaxString = 2000;  // longest string the encoding allows
 
 enum class FrameType : uint8_t {
   kRequest = 1,   // client to controller
