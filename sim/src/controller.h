@@ -68,6 +68,8 @@ class Controller {
   };
 
   explicit Controller(Identity id = {}) : id_(std::move(id)) {}
+  // The automatic mode the controller starts in (0 none, 1 external, 2 internal).
+  void setAutoMode(int32_t mode) { autoMode_ = mode; }
 
   // Executes one request (function id and its payload).
   Result handle(uint16_t func, const std::vector<uint8_t>& payload);

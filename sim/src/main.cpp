@@ -41,6 +41,7 @@ struct Options {
   long dropAfter = 0;
   int motionTimeMs = 0;
   int protocolVersion = proto::kProtocolVersion;
+  int autoMode = 1;
   Identity identity;
 };
 
@@ -446,6 +447,11 @@ int run(int argc, char** argv) {
       ->capture_default_str();
   app.add_option("--robot-type", opt.identity.robotType, "robot type string")
       ->capture_default_str();
+  app.add_option("--auto-mode", opt.autoMode,
+                 "automatic mode at start: 0 none (mode key at manual/teach), 1 external, "
+                 "2 internal")
+      ->check(CLI::Range(0, 2))
+      ->capture_default_str();
   app.add_option("--protocol-version", opt.protocolVersion,
                  "protocol version announced in the handshake (to test clients)")
       ->check(CLI::Range(0, 65535))
@@ -454,6 +460,7 @@ int run(int argc, char** argv) {
 
   Shared shared{opt, Controller(opt.identity), {}};
   shared.controller.setProtocolVersion(static_cast<uint16_t>(opt.protocolVersion));
+  shared.controller.setAutoMode(opt.autoMode);
   std::string error;
   for (const std::string& f : opt.fails) {
     auto rule = parseFailRule(f, error);
