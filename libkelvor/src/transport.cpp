@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "kelvor.h"
+#include "serial_speed.h"
 
 namespace kelvor::lib {
 
@@ -171,24 +172,7 @@ int32_t openSerial(const SerialSettings& s, std::unique_ptr<Transport>& out) {
     return KLV_E_PORT_OPEN;
   }
   ::cfmakeraw(&tio);
-  speed_t speed = B115200;
-  switch (s.baud) {
-    case 9600:
-      speed = B9600;
-      break;
-    case 19200:
-      speed = B19200;
-      break;
-    case 38400:
-      speed = B38400;
-      break;
-    case 57600:
-      speed = B57600;
-      break;
-    default:
-      speed = B115200;
-      break;
-  }
+  const speed_t speed = kelvor::serialSpeed(s.baud);  // the connection string was checked
   ::cfsetispeed(&tio, speed);
   ::cfsetospeed(&tio, speed);
   tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);

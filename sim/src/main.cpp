@@ -21,6 +21,7 @@
 #include "faults.h"
 #include "kelvor.h"
 #include "kelvor/protocol.h"
+#include "serial_speed.h"
 #include "state_file.h"
 
 namespace kelvor::sim {
@@ -210,23 +211,7 @@ bool makeRaw(int fd, int baud, std::string& error) {
     return false;
   }
   ::cfmakeraw(&tio);
-  speed_t speed = B115200;
-  switch (baud) {
-    case 9600:
-      speed = B9600;
-      break;
-    case 19200:
-      speed = B19200;
-      break;
-    case 38400:
-      speed = B38400;
-      break;
-    case 57600:
-      speed = B57600;
-      break;
-    default:
-      break;
-  }
+  const speed_t speed = kelvor::serialSpeed(baud);  // --baud allows only these rates
   ::cfsetispeed(&tio, speed);
   ::cfsetospeed(&tio, speed);
   tio.c_cflag |= CLOCAL | CREAD;

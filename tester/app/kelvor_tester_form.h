@@ -169,6 +169,10 @@ class KelvorTesterForm : public QWidget {
   // state/: raised while a box set from code (a restore or a refresh copy) runs its handler;
   // such a nested run reads and compares but never writes
   int restoreDepth_ = 0;
+  // Sets a state box from code; its handler runs nested and writes nothing back.
+  void setBoxFromCode(PushCheckBox* box, int value);
+  // A check box holds 0, 1 or 2: any other controller state is shown grayed.
+  static int boxValueOf(int32_t state);
 
   KelvorApi& lib_;
   MessageSink& messages_;

@@ -19,7 +19,6 @@ constexpr Control kControls[] = {
   {"Frame(5)",             F,  -1, "Variable",                 5520, 2700, 5295, 1215,  66, 0,        nullptr},
   {"Frame(6)",             F,  -1, "Robot Position",           5520, 4020, 5295, 3405,  75, 0,        nullptr},
   {"Frame(7)",             F,  -1, "Calibrate",                5520, 7530, 5295, 2325,  109, 0,       nullptr},
-  {"cmdExit",              B,  -1, "Exit",                     9480, 10020, 1335, 300,  135, 0,       nullptr},
 
   // Connection
   {"OptDevice(0)",         O,  0, "&Ethernet",                 240,  360,  1455, 300,   1,  0,        nullptr},
@@ -164,6 +163,9 @@ constexpr Control kControls[] = {
   {"Label(27)",            L,  7, "Len6",                      3525, 1550, 375,  240,   132, 0,       nullptr},
   {"TxtLenDiff(5)",        T,  7, "TxtLenDiff(5)",             3960, 1520, 1215, 300,   133, R,       "Len6"},
   {"cmdCalcCalset",        B,  7, "Calc Calset",               525,  1910, 4650, 300,   134, 0,       nullptr},
+
+  // On the window itself, last in tab order
+  {"cmdExit",              B,  -1, "Exit",                     9480, 10020, 1335, 300,  135, 0,       nullptr},
 };
 
 constexpr ListItem kListItems[] = {

@@ -2,22 +2,6 @@
 #include "app/kelvor_tester_form.h"
 #include "ctrllib/number_text.h"
 
-namespace {
-
-// Copies a controller state into a box. The box's handler runs nested with restoreDepth_
-// raised, so it only reads, shows its caption and compares: a copied value writes nothing
-// back.
-void copyIntoBox(PushCheckBox* box, int value, int& depth) {
-  ++depth;
-  box->setValue(value);
-  --depth;
-}
-
-// A check box holds 0, 1 or 2: any other controller state is shown grayed.
-int boxValueOf(int32_t state) { return state == 0 || state == 1 ? state : 2; }
-
-}  // namespace
-
 void KelvorTesterForm::cmbCtrlParam_Click() {
   cmdChangeCtrl->setEnabled(cmbCtrlParam->listIndex() >= 0);
   txtCtrlValue->setText(QStringLiteral("0"));
@@ -68,7 +52,7 @@ void KelvorTesterForm::cmdGetCtrl_Click() {
   int32_t motor = 0;
   rc = lib().klv_get_MotorState(&motor);
   if (rc == 0) {
-    copyIntoBox(chkMotor, boxValueOf(motor), restoreDepth_);
+    setBoxFromCode(chkMotor, boxValueOf(motor));
   } else {
     showFailure(QStringLiteral("get_MotorState"), rc, MsgIcon::Stop);
   }
@@ -76,7 +60,7 @@ void KelvorTesterForm::cmdGetCtrl_Click() {
   int32_t mode = 0;
   rc = lib().klv_get_AutoMode(&mode);
   if (rc == 0) {
-    copyIntoBox(chkAutomode, mode == 2 ? 1 : 0, restoreDepth_);
+    setBoxFromCode(chkAutomode, mode == 2 ? 1 : 0);
     chkAutomode->setEnabled(mode != 0);
     chkRobSlave->setEnabled(mode != 0 && mode != 1);
   } else {
@@ -86,7 +70,7 @@ void KelvorTesterForm::cmdGetCtrl_Click() {
   int32_t slave = 0;
   rc = lib().klv_get_RobSlaveState(&slave);
   if (rc == 0) {
-    copyIntoBox(chkRobSlave, boxValueOf(slave), restoreDepth_);
+    setBoxFromCode(chkRobSlave, boxValueOf(slave));
   } else {
     showFailure(QStringLiteral("get_RobSlaveState"), rc, MsgIcon::Stop);
   }

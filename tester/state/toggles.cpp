@@ -9,19 +9,13 @@
 // without end. One user action thus gives at most one undo.
 #include "app/kelvor_tester_form.h"
 
-namespace {
-
-// Sets a box from code; its handler runs nested and writes nothing back.
-void setFromCode(PushCheckBox* box, int value, int& depth) {
-  ++depth;
+void KelvorTesterForm::setBoxFromCode(PushCheckBox* box, int value) {
+  ++restoreDepth_;
   box->setValue(value);
-  --depth;
+  --restoreDepth_;
 }
 
-// A check box holds 0, 1 or 2: any other controller state is shown grayed.
-int boxValueOf(int32_t state) { return state == 0 || state == 1 ? state : 2; }
-
-}  // namespace
+int KelvorTesterForm::boxValueOf(int32_t state) { return state == 0 || state == 1 ? state : 2; }
 
 void KelvorTesterForm::chkMotor_Click() {
   chkMotor->setEnabled(false);
@@ -39,7 +33,7 @@ void KelvorTesterForm::chkMotor_Click() {
   rc = lib().klv_put_MotorState(value);
   if (rc != 0) {
     showFailure(QStringLiteral("put_MotorState"), rc, MsgIcon::Exclamation);
-    setFromCode(chkMotor, value == 0 ? 1 : 0, restoreDepth_);
+    setBoxFromCode(chkMotor, value == 0 ? 1 : 0);
   }
 }
 
@@ -63,7 +57,7 @@ void KelvorTesterForm::chkAutomode_Click() {
   rc = lib().klv_put_AutoMode(wanted);
   if (rc != 0) {
     showFailure(QStringLiteral("put_AutoMode"), rc, MsgIcon::Exclamation);
-    setFromCode(chkAutomode, value == 0 ? 1 : 0, restoreDepth_);
+    setBoxFromCode(chkAutomode, value == 0 ? 1 : 0);
   } else if (wanted == 1) {
     chkAutomode->setValue(0);
     chkRobSlave->setEnabled(false);
@@ -94,5 +88,5 @@ void KelvorTesterForm::chkRobSlave_Click() {
     rc = lib().klv_StartRobSlave();
   }
   // A refused start or stop shows nothing: the box takes the state the read delivered.
-  if (rc != 0) setFromCode(chkRobSlave, read == 0 ? boxValueOf(state) : 0, restoreDepth_);
+  if (rc != 0) setBoxFromCode(chkRobSlave, read == 0 ? boxValueOf(state) : 0);
 }

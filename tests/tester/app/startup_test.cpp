@@ -174,7 +174,11 @@ TEST_F(FormTest, AlignmentAndBordersFollowTheDefinition) {
 
 TEST_F(FormTest, TabOrderFollowsTheTabIndices) {
   form->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  ASSERT_NE(QApplication::focusWidget(), nullptr);
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), "OptDevice(0)")
+      << "the window opens with the focus on the first control in tab order";
   form->SetConnectState(true);
   form->OptDevice_Click(0);
   // From the Ethernet option through the connection frame, then on into the next frames.
