@@ -27,13 +27,14 @@
  *   Area records hold 14 floats: two H records, the corners of the area.
  *
  * Motion arguments
- *   comp  completion mode: 0 = wait until in position, 1 = fine positioning, 2 = continuous
- *   path  interpolation, e.g. "" (joint), "L" (linear), "C" (circular); never NULL
- *   next  name of the next motion segment or ""; never NULL
+ *   comp  interpolation: 1 = joint ("P"), 2 = linear ("L"); 0 = the controller's default
+ *   path  how the motion ends: "@0" exactly at the target, "@P" passing near it, "@E" at the
+ *         target with every axis at rest; "" is the same as "@0"; never NULL
+ *   next  "NEXT" to go on with the next command while this one runs; NULL or "" to wait
  *
  * Strings: output strings are always NUL-terminated and truncated to size - 1 characters.
- * Input strings must not be NULL and are sent with their exact length (trailing spaces kept);
- * at most KLV_MAX_STRING bytes.
+ * Input strings other than next must not be NULL; they are sent with their exact length
+ * (trailing spaces kept), at most KLV_MAX_STRING bytes.
  */
 #ifndef KELVOR_H
 #define KELVOR_H

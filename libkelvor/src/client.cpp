@@ -114,6 +114,9 @@ int32_t call(Func func, const Writer& request, const std::function<void(Reader&)
 }
 
 bool validText(const char* s) { return s && std::strlen(s) <= KLV_MAX_STRING; }
+// The "next" argument of a motion is optional: NULL goes out as the empty string.
+bool validNext(const char* s) { return !s || validText(s); }
+const char* nextText(const char* s) { return s ? s : ""; }
 
 void copyOut(const std::string& s, char* buf, int32_t size) {
   const size_t n = std::min(s.size(), static_cast<size_t>(size) - 1);
@@ -159,14 +162,14 @@ int32_t putNumberedArray(Func f, int32_t no, const float* in, size_t n) {
 // MoveP / MoveJ / MoveT: comp, path, target, next.
 int32_t move(Func f, int32_t comp, const char* path, const float* target, size_t n,
              const char* next) {
-  if (!validText(path) || !target || !validText(next)) return KLV_E_INVALID_ARGUMENT;
-  return call(f, Writer().i32(comp).str(path).floats(target, n).str(next));
+  if (!validText(path) || !target || !validNext(next)) return KLV_E_INVALID_ARGUMENT;
+  return call(f, Writer().i32(comp).str(path).floats(target, n).str(nextText(next)));
 }
 // ApproachP / ApproachJ / ApproachT: comp, target, path, length, next.
 int32_t approach(Func f, int32_t comp, const float* target, size_t n, const char* path,
                  float length, const char* next) {
-  if (!validText(path) || !target || !validText(next)) return KLV_E_INVALID_ARGUMENT;
-  return call(f, Writer().i32(comp).floats(target, n).str(path).f32(length).str(next));
+  if (!validText(path) || !target || !validNext(next)) return KLV_E_INVALID_ARGUMENT;
+  return call(f, Writer().i32(comp).floats(target, n).str(path).f32(length).str(nextText(next)));
 }
 
 int32_t connect(char* conn, int32_t timeoutMs, int32_t flags) {
@@ -282,16 +285,16 @@ int32_t klv_ApproachT(int32_t comp, const float t[11], const char* path, float l
   return approach(Func::ApproachT, comp, t, 11, path, length, next);
 }
 int32_t klv_Depart(int32_t comp, const char* path, float length, const char* next) {
-  if (!validText(path) || !validText(next)) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::Depart, Writer().i32(comp).str(path).f32(length).str(next));
+  if (!validText(path) || !validNext(next)) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::Depart, Writer().i32(comp).str(path).f32(length).str(nextText(next)));
 }
 int32_t klv_DriveA(const char* path, const float j[9], const char* next) {
-  if (!validText(path) || !j || !validText(next)) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::DriveA, Writer().str(path).floats(j, 9).str(next));
+  if (!validText(path) || !j || !validNext(next)) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::DriveA, Writer().str(path).floats(j, 9).str(nextText(next)));
 }
 int32_t klv_Drive(const char* path, int32_t axis, float value, const char* next) {
-  if (!validText(path) || !validText(next)) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::Drive, Writer().str(path).i32(axis).f32(value).str(next));
+  if (!validText(path) || !validNext(next)) return KLV_E_INVALID_ARGUMENT;
+  return call(Func::Drive, Writer().str(path).i32(axis).f32(value).str(nextText(next)));
 }
 
 int32_t klv_P2T(const float p[8], float t[11]) { return convert(Func::P2T, p, 8, t, 11); }

@@ -162,8 +162,9 @@ Controller::Result Controller::handle(uint16_t id, const std::vector<uint8_t>& p
 
   auto needMotor = [&] { return motor_ ? KLV_OK : refuse(KLV_C_MOTOR_OFF); };
   auto checkComp = [&](int32_t comp) {
-    return inRange(comp, 0, 2) ? KLV_OK
-                               : refuse(KLV_C_VALUE_OUT_OF_RANGE, "Completion mode out of range");
+    return inRange(comp, 0, 2)
+               ? KLV_OK
+               : refuse(KLV_C_VALUE_OUT_OF_RANGE, "Comp (interpolation) out of range");
   };
   auto varNo = [&](int32_t no, int count) {
     return inRange(no, 0, count - 1) ? KLV_OK : refuse(KLV_C_VAR_NUMBER_OUT_OF_RANGE);

@@ -274,24 +274,25 @@ TEST_F(Functions, MotionsUpdateTheCurrentPosition) {
   ASSERT_EQ(klv_put_MotorState(1), KLV_OK);
   const float origin[8] = {};
   ASSERT_EQ(klv_MoveP(0, "", origin, ""), KLV_OK);
-  ASSERT_EQ(klv_MoveT(0, "", t, ""), KLV_OK);
+  // The tester's own arguments: Comp 1 or 2, a Path item, and no Next as a null pointer.
+  ASSERT_EQ(klv_MoveT(1, "@0", t, nullptr), KLV_OK);
   ASSERT_EQ(klv_get_CurrentP(cur), KLV_OK);
   for (int i = 0; i < 8; ++i) EXPECT_NEAR(cur[i], p[i], 1e-3) << i;
 
-  ASSERT_EQ(klv_ApproachP(0, p, "", 50.0f, ""), KLV_OK);
+  ASSERT_EQ(klv_ApproachP(2, p, "@E", 50.0f, "NEXT"), KLV_OK);
   ASSERT_EQ(klv_get_CurrentP(cur), KLV_OK);
   EXPECT_EQ(cur[2], 350.0f);
-  ASSERT_EQ(klv_Depart(1, "", 25.0f, ""), KLV_OK);
+  ASSERT_EQ(klv_Depart(1, "@P", 25.0f, nullptr), KLV_OK);
   ASSERT_EQ(klv_get_CurrentP(cur), KLV_OK);
   EXPECT_EQ(cur[2], 375.0f);
-  EXPECT_EQ(klv_Depart(3, "", 1.0f, ""), KLV_C_VALUE_OUT_OF_RANGE);  // completion mode
+  EXPECT_EQ(klv_Depart(3, "", 1.0f, ""), KLV_C_VALUE_OUT_OF_RANGE);  // no such interpolation
 
   ASSERT_EQ(klv_P2J(p, j), KLV_OK);
   float back[8];
   ASSERT_EQ(klv_J2P(j, back), KLV_OK);
   EXPECT_EQ(std::memcmp(back, p, sizeof p), 0);
   ASSERT_EQ(klv_MoveP(0, "", origin, ""), KLV_OK);
-  ASSERT_EQ(klv_DriveA("", j, ""), KLV_OK);
+  ASSERT_EQ(klv_DriveA("@0", j, nullptr), KLV_OK);
   ASSERT_EQ(klv_get_CurrentP(cur), KLV_OK);
   EXPECT_EQ(std::memcmp(cur, p, sizeof p), 0);
   float cj[9];
@@ -361,7 +362,7 @@ TEST_F(Functions, InvalidArgumentsAreRejectedBeforeSending) {
   EXPECT_EQ(klv_get_CurrentP(nullptr), KLV_E_INVALID_ARGUMENT);
   EXPECT_EQ(klv_P2T(f, nullptr), KLV_E_INVALID_ARGUMENT);
   EXPECT_EQ(klv_MoveT(0, nullptr, f, ""), KLV_E_INVALID_ARGUMENT);
-  EXPECT_EQ(klv_ApproachP(0, f, "", 1.0f, nullptr), KLV_E_INVALID_ARGUMENT);
+  EXPECT_EQ(klv_ApproachP(0, nullptr, "", 1.0f, nullptr), KLV_E_INVALID_ARGUMENT);
   EXPECT_EQ(klv_DevH(f, nullptr, f), KLV_E_INVALID_ARGUMENT);
   EXPECT_EQ(klv_get_LinkParam(f, nullptr), KLV_E_INVALID_ARGUMENT);
   EXPECT_EQ(klv_put_VarS(0, nullptr), KLV_E_INVALID_ARGUMENT);

@@ -83,6 +83,29 @@ TEST_F(RealController, ARefusedMotorWriteRestoresTheBox) {
   EXPECT_TRUE(form->chkMotor->isEnabled());
 }
 
+TEST_F(RealController, EveryMotionButtonWorksWithTheWindowsOptions) {
+  start();
+  QTest::mouseClick(form->chkMotor, Qt::LeftButton);
+  ASSERT_EQ(form->chkMotor->value(), 1);
+  FormTest::type(form->txtPos[0], "100.5");
+  QTest::mouseClick(form->cmdMove, Qt::LeftButton);  // Comp "P", Path "@0", no Next
+  for (TextBox* field : form->txtPos) FormTest::type(field, "0");
+  QTest::mouseClick(form->cmdPosition, Qt::LeftButton);
+  EXPECT_EQ(form->txtPos[0]->text(), "100.5");
+
+  form->chkNext->click();
+  form->cmbComp->setListIndex(1);  // "L"
+  form->cmbPath->setListIndex(2);  // "@E"
+  FormTest::type(form->txtLength, "25");
+  QTest::mouseClick(form->cmdApproach, Qt::LeftButton);
+  QTest::mouseClick(form->cmdDepart, Qt::LeftButton);
+  QTest::mouseClick(form->cmdDriveA, Qt::LeftButton);
+  FormTest::type(form->txtPos[7], "10");
+  QTest::mouseClick(form->cmdCalcDevH, Qt::LeftButton);
+  EXPECT_EQ(form->txtPos[0]->text(), "110.5");
+  EXPECT_EQ(messages.texts(), std::vector<std::string>{});
+}
+
 TEST_F(RealController, VariablesRoundTripThroughTheController) {
   start();
   form->cmbVariable->setListIndex(3);  // S
