@@ -106,6 +106,54 @@ TEST_F(RealController, EveryMotionButtonWorksWithTheWindowsOptions) {
   EXPECT_EQ(messages.texts(), std::vector<std::string>{});
 }
 
+TEST_F(RealController, StateParameterDefinitionAndCalibrationButtonsWork) {
+  start();
+  EXPECT_EQ(form->lblMode->text(), "External Auto Mode");
+  QTest::mouseClick(form->chkAutomode, Qt::LeftButton);
+  EXPECT_EQ(form->chkAutomode->value(), 1);
+  EXPECT_EQ(form->lblMode->text(), "Internal Auto Mode");
+  ASSERT_TRUE(form->chkRobSlave->isEnabled());
+  QTest::mouseClick(form->chkRobSlave, Qt::LeftButton);
+  EXPECT_EQ(form->chkRobSlave->text(), "RobSlave Stop");
+  QTest::mouseClick(form->chkRobSlave, Qt::LeftButton);
+  EXPECT_EQ(form->chkRobSlave->value(), 0);
+
+  for (int i = 0; i < 6; ++i) {
+    FormTest::type(form->txtCalSet[i], QString::number(i + 0.5));
+    FormTest::type(form->txtLinkSS[i], QString::number(10 * i));
+    FormTest::type(form->txtLinkAA[i], QString::number(-i));
+  }
+  QTest::mouseClick(form->cmdPutCtrl, Qt::LeftButton);
+  for (int i = 0; i < 6; ++i) form->txtCalSet[i]->clear();
+  QTest::mouseClick(form->cmdGetCtrl, Qt::LeftButton);
+  EXPECT_EQ(form->txtCalSet[5]->text(), "5.5");
+  EXPECT_EQ(form->txtLinkSS[3]->text(), "30");
+  EXPECT_EQ(form->txtLinkAA[2]->text(), "-2");
+
+  for (int kind = 0; kind < 3; ++kind) {
+    form->cmbDefType->setListIndex(kind);
+    QTest::mouseClick(form->cmdGetDef, Qt::LeftButton);
+    EXPECT_EQ(form->grdCtrlDef->textMatrix(kind + 1, 1), "0");
+  }
+  FormTest::type(form->TxtLenDiff[4], "1.25");
+  QTest::mouseClick(form->cmdCalcCalset, Qt::LeftButton);
+  QTest::mouseClick(form->cmdGetError, Qt::LeftButton);
+  EXPECT_EQ(form->lblError->text(), "0");
+  EXPECT_EQ(messages.texts(), std::vector<std::string>{});
+
+  // A refusal latches the controller's error, which the readout then shows.
+  form->cmbCtrlParam->setListIndex(2);
+  FormTest::type(form->txtCtrlValue, "999");
+  QTest::mouseClick(form->cmdChangeCtrl, Qt::LeftButton);
+  EXPECT_EQ(messages.texts(), std::vector<std::string>{"Set Value Failed"});
+  QTest::mouseClick(form->cmdGetError, Qt::LeftButton);
+  EXPECT_NE(form->lblError->text(), "0");
+  EXPECT_FALSE(form->lblErrorDescription->text().isEmpty());
+  QTest::mouseClick(form->cmdClearError, Qt::LeftButton);
+  QTest::mouseClick(form->cmdGetError, Qt::LeftButton);
+  EXPECT_EQ(form->lblError->text(), "0");
+}
+
 TEST_F(RealController, VariablesRoundTripThroughTheController) {
   start();
   form->cmbVariable->setListIndex(3);  // S
