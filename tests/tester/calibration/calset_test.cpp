@@ -5,12 +5,8 @@ using fakearg::floats;
 
 namespace {
 
-class CalsetTest : public FormTest {
+class CalsetTest : public ConnectedFormTest {
  protected:
-  void SetUp() override {
-    FormTest::SetUp();
-    connect();
-  }
   void click() { QTest::mouseClick(form->cmdCalcCalset, Qt::LeftButton); }
 };
 

@@ -10,12 +10,8 @@ FakeReply description(std::string t, bool nul = true) {
 }
 }  // namespace
 
-class ErrorTest : public FormTest {
+class ErrorTest : public ConnectedFormTest {
  protected:
-  void SetUp() override {
-    FormTest::SetUp();
-    connect();
-  }
   void getError() { QTest::mouseClick(form->cmdGetError, Qt::LeftButton); }
   void clearError() { QTest::mouseClick(form->cmdClearError, Qt::LeftButton); }
 };

@@ -5,24 +5,16 @@ using fakearg::floats;
 
 namespace {
 
-FakeReply reply(int32_t result, std::vector<double> values) {
-  FakeReply r;
-  r.result = result;
-  r.values = std::move(values);
-  return r;
-}
-
 using Texts = std::vector<std::string>;
 
 const std::string kPoseP = floats({1, 2, 3, 4, 5, 6, 7, 0});
 const std::string kZerosT = floats({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
 const std::string kZerosJ = floats({0, 0, 0, 0, 0, 0, 0, 0, 0});
 
-class MotionTest : public FormTest {
+class MotionTest : public ConnectedFormTest {
  protected:
   void SetUp() override {
-    FormTest::SetUp();
-    connect();
+    ConnectedFormTest::SetUp();
     for (int i = 0; i < 7; ++i) type(form->txtPos[i], std::to_string(i + 1).c_str());
     lib.clear();
   }

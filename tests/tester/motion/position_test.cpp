@@ -5,19 +5,8 @@ using fakearg::floats;
 
 namespace {
 
-FakeReply reply(int32_t result, std::vector<double> values) {
-  FakeReply r;
-  r.result = result;
-  r.values = std::move(values);
-  return r;
-}
-
-class PoseTest : public FormTest {
+class PoseTest : public ConnectedFormTest {
  protected:
-  void SetUp() override {
-    FormTest::SetUp();
-    connect();
-  }
   std::vector<std::string> fields() const {
     std::vector<std::string> out;
     for (TextBox* f : form->txtPos) out.push_back(f->text().toStdString());

@@ -3,19 +3,8 @@
 
 namespace {
 
-FakeReply defReply(int32_t result, std::vector<double> values) {
-  FakeReply r;
-  r.result = result;
-  r.values = std::move(values);
-  return r;
-}
-
-class DefGridTest : public FormTest {
+class DefGridTest : public ConnectedFormTest {
  protected:
-  void SetUp() override {
-    FormTest::SetUp();
-    connect();
-  }
   std::vector<std::string> row(int r) const {
     std::vector<std::string> out;
     for (int c = 1; c <= 13; ++c) out.push_back(form->grdCtrlDef->textMatrix(r, c).toStdString());
@@ -31,8 +20,8 @@ class DefGridTest : public FormTest {
 using Cells = std::vector<std::string>;
 
 TEST_F(DefGridTest, ToolThenWorkFillTheirOwnRowsAndColumnsOneToSix) {
-  lib.script("get_ToolDef", defReply(0, {1, 2, 3, 4.5, 5, 1234.5678, 77}));
-  lib.script("get_WorkDef", defReply(0, {11, 12, 13, 14, 15, 16, 88}));
+  lib.script("get_ToolDef", reply(0, {1, 2, 3, 4.5, 5, 1234.5678, 77}));
+  lib.script("get_WorkDef", reply(0, {11, 12, 13, 14, 15, 16, 88}));
   getDef(0, "3");
   getDef(1, "3");
   EXPECT_EQ(lib.texts(),
@@ -44,7 +33,7 @@ TEST_F(DefGridTest, ToolThenWorkFillTheirOwnRowsAndColumnsOneToSix) {
 }
 
 TEST_F(DefGridTest, AreaFillsThirteenCellsAndNeverShowsElementThirteen) {
-  lib.script("get_AreaDef", defReply(0, {1, 2, 3, 4, 5, 6, 0.5, -0.25, 9, 10, 11, 0, 1.0, 99}));
+  lib.script("get_AreaDef", reply(0, {1, 2, 3, 4, 5, 6, 0.5, -0.25, 9, 10, 11, 0, 1.0, 99}));
   getDef(2, "-7");
   EXPECT_EQ(lib.texts(), std::vector<std::string>{"klv_get_AreaDef(-7,out[14])"});
   EXPECT_EQ(row(3),
@@ -54,9 +43,9 @@ TEST_F(DefGridTest, AreaFillsThirteenCellsAndNeverShowsElementThirteen) {
 }
 
 TEST_F(DefGridTest, FailedReadShowsItsMessageOnceAndKeepsStaleCells) {
-  lib.script("get_ToolDef", defReply(0, {1, 2, 3, 4, 5, 6, 7}));
+  lib.script("get_ToolDef", reply(0, {1, 2, 3, 4, 5, 6, 7}));
   getDef(0, "1");
-  lib.script("get_ToolDef", defReply(0x12, {9, 9, 9, 9, 9, 9, 9}));
+  lib.script("get_ToolDef", reply(0x12, {9, 9, 9, 9, 9, 9, 9}));
   getDef(0, "2");
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "Def get Failed");

@@ -5,8 +5,6 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-FakeReply value(double v, int32_t result = 0) { return FakeReply{result, {v}, {}, true, {}}; }
-
 const Strings kRefresh = {
     "klv_get_Speed",         "klv_get_ExtSpeed",   "klv_get_CurTool",
     "klv_get_CurWork",       "klv_get_CalData",    "klv_get_LinkParam",
@@ -15,12 +13,8 @@ const Strings kRefresh = {
 
 }  // namespace
 
-class ParamGridTest : public FormTest {
+class ParamGridTest : public ConnectedFormTest {
  protected:
-  void SetUp() override {
-    FormTest::SetUp();
-    connect();
-  }
   void get() { QTest::mouseClick(form->cmdGetCtrl, Qt::LeftButton); }
   void change() { QTest::mouseClick(form->cmdChangeCtrl, Qt::LeftButton); }
   QString cell(int row) const { return form->grdCtrlParam->textMatrix(row, 1); }

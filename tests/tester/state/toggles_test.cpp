@@ -3,9 +3,7 @@
 
 using Strings = std::vector<std::string>;
 
-namespace {
-FakeReply value(double v, int32_t result = 0) { return FakeReply{result, {v}, {}, true, {}}; }
-}  // namespace
+namespace {}  // namespace
 
 // Connected with motor off, slave mode off and the given automatic mode.
 class ToggleTest : public FormTest {

@@ -31,6 +31,17 @@ struct FakeReply {
   std::function<void()> action;     // runs during the call, before it returns
 };
 
+// A reply with a result and the values written to the out-arguments.
+inline FakeReply reply(int32_t result, std::vector<double> values = {}) {
+  FakeReply r;
+  r.result = result;
+  r.values = std::move(values);
+  return r;
+}
+
+// A reply writing one value to the out-argument.
+inline FakeReply value(double v, int32_t result = 0) { return reply(result, {v}); }
+
 class FakeKelvor : public KelvorApi {
  public:
   // Queue a reply for the next call of fn ("klv_get_Speed" or "get_Speed").

@@ -63,3 +63,12 @@ class FormTest : public ::testing::Test {
   FakePorts ports{{1, 3}};
   std::unique_ptr<KelvorTesterForm> form;
 };
+
+// A window connected to the fake, with the connection's calls and messages forgotten.
+class ConnectedFormTest : public FormTest {
+ protected:
+  void SetUp() override {
+    FormTest::SetUp();
+    connect();
+  }
+};

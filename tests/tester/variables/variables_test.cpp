@@ -5,19 +5,8 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-FakeReply value(double v, int32_t result = 0) {
-  FakeReply r;
-  r.result = result;
-  r.values = {v};
-  return r;
-}
-
-class VariableTest : public FormTest {
+class VariableTest : public ConnectedFormTest {
  protected:
-  void SetUp() override {
-    FormTest::SetUp();
-    connect();
-  }
   void get() { QTest::mouseClick(form->cmdGetVariable, Qt::LeftButton); }
   void put(int index, const char* text) {
     form->cmbVariable->setListIndex(index);
