@@ -9,13 +9,16 @@
  * Thread model
  *   The library holds at most one controller connection per process. All functions may be
  *   called from any thread; a process-wide mutex serialises them, so concurrent calls run one
- *   after the other (each waits for the previous one's reply). klv_ErrorText() takes no lock,
- *   needs no connection and is safe to call concurrently with anything.
+ *   after the other (each waits for the previous one's reply). A call that cannot start within
+ *   its timeout because another thread's call still runs fails with KLV_E_TIMEOUT without
+ *   touching the connection. klv_ErrorText() takes no lock, needs no connection and is safe to
+ *   call concurrently with anything.
  *
  * Timeouts
  *   klv_Connect() sets the reply timeout used by every call of the connection. No call blocks
  *   longer than that timeout, except that a long motion may be preceded by "in progress"
- *   frames from the controller; each one restarts the timeout.
+ *   frames from the controller; each one restarts the timeout. The connect itself, including
+ *   the host-name lookup, the TCP connect and the handshake, shares one timeout.
  *
  * Position formats (arrays of float)
  *   P  [8]  X, Y, Z (mm), A, B, C (deg, Z-Y-Z Euler angles), configuration, extra axis

@@ -1,5 +1,6 @@
 // The C interface: one connection per process, guarded by a mutex.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -26,8 +27,20 @@ struct Connection {
   bool lost = false;
 };
 
-std::mutex g_mutex;
+// Serialises the calls. A call waits for the lock at most as long as its reply timeout, so
+// no call blocks for longer than that behind another thread's call.
+std::timed_mutex g_mutex;
+std::atomic<int32_t> g_timeoutMs{KLV_DEFAULT_TIMEOUT_MS};
 std::unique_ptr<Connection> g_conn;
+
+std::unique_lock<std::timed_mutex> lockFor(std::chrono::milliseconds wait) {
+  std::unique_lock lock(g_mutex, std::defer_lock);
+  (void)lock.try_lock_for(wait);
+  return lock;
+}
+std::unique_lock<std::timed_mutex> lockCall() {
+  return lockFor(std::chrono::milliseconds(g_timeoutMs.load()));
+}
 
 // Sends one request and waits for its reply. On KLV_OK, outputs holds the reply's outputs
 // (after the result code), already checked against the function's signature.
@@ -102,7 +115,8 @@ int32_t exchange(Connection& c, Func func, const std::vector<uint8_t>& request,
 
 // Runs one call under the lock. parse reads the outputs and runs only on success.
 int32_t call(Func func, const Writer& request, const std::function<void(Reader&)>& parse = {}) {
-  std::lock_guard lock(g_mutex);
+  const auto lock = lockCall();
+  if (!lock) return KLV_E_TIMEOUT;
   if (!g_conn) return KLV_E_NOT_CONNECTED;
   std::vector<uint8_t> outputs;
   const int32_t rc = exchange(*g_conn, func, request.bytes(), outputs);
@@ -175,7 +189,9 @@ int32_t approach(Func f, int32_t comp, const float* target, size_t n, const char
 int32_t connect(char* conn, int32_t timeoutMs, int32_t flags) {
   if (!conn || timeoutMs < 0 || flags != 0) return KLV_E_INVALID_ARGUMENT;
   const std::string text(conn);  // the caller's buffer is not kept
-  std::lock_guard lock(g_mutex);
+  const auto lock =
+      lockFor(std::chrono::milliseconds(timeoutMs == 0 ? KLV_DEFAULT_TIMEOUT_MS : timeoutMs));
+  if (!lock) return KLV_E_TIMEOUT;
   if (g_conn) return KLV_E_ALREADY_CONNECTED;
   ConnectionTarget target;
   if (!parseConnectionString(text, target)) return KLV_E_BAD_CONNECTION_STRING;
@@ -197,6 +213,7 @@ int32_t connect(char* conn, int32_t timeoutMs, int32_t flags) {
   Reader r(outputs);
   if (r.i32() != proto::kProtocolVersion) return KLV_E_VERSION_MISMATCH;
   c->timeout = full;
+  g_timeoutMs = static_cast<int32_t>(full.count());
   g_conn = std::move(c);
   return KLV_OK;
 }
@@ -216,7 +233,8 @@ int32_t klv_Connect(char* conn, int32_t timeout_ms, int32_t flags) {
 }
 
 int32_t klv_Disconnect(void) {
-  std::lock_guard lock(g_mutex);
+  const auto lock = lockCall();
+  if (!lock) return KLV_E_TIMEOUT;
   if (!g_conn) return KLV_E_NOT_CONNECTED;
   g_conn.reset();
   return KLV_OK;

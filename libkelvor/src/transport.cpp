@@ -11,7 +11,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "kelvor.h"
 #include "serial_speed.h"
@@ -120,18 +124,62 @@ IoResult Transport::readSome(uint8_t* buf, size_t cap, Clock::time_point deadlin
   }
 }
 
-int32_t openTcp(const std::string& host, uint16_t port, std::chrono::milliseconds timeout,
-                std::unique_ptr<Transport>& out) {
-  const auto deadline = Clock::now() + timeout;
+// A host-name lookup that gives up at the deadline. getaddrinfo cannot be interrupted, so a
+// name (not a numeric address) is looked up on a helper thread; when the caller stops waiting,
+// the thread finishes on its own and frees what it found.
+struct Lookup {
+  std::mutex m;
+  std::condition_variable cv;
+  bool done = false;
+  bool abandoned = false;
+  int rc = EAI_FAIL;
+  addrinfo* list = nullptr;
+};
+
+int32_t resolve(const std::string& host, const std::string& service, Clock::time_point deadline,
+                addrinfo*& list) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* list = nullptr;
-  const std::string service = std::to_string(port);
-  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0 || !list) {
-    return KLV_E_HOST_NOT_FOUND;
+  hints.ai_flags = AI_NUMERICSERV | AI_NUMERICHOST;
+  int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
+  if (rc == 0) return list ? KLV_OK : KLV_E_HOST_NOT_FOUND;
+  if (rc != EAI_NONAME) return KLV_E_HOST_NOT_FOUND;
+
+  auto lookup = std::make_shared<Lookup>();
+  try {
+    std::thread([lookup, host, service, hints]() mutable {
+      hints.ai_flags = AI_NUMERICSERV;
+      addrinfo* found = nullptr;
+      const int r = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+      std::lock_guard lock(lookup->m);
+      if (lookup->abandoned) {
+        if (r == 0) ::freeaddrinfo(found);
+        return;
+      }
+      lookup->rc = r;
+      lookup->list = found;
+      lookup->done = true;
+      lookup->cv.notify_one();
+    }).detach();
+  } catch (const std::system_error&) {
+    return KLV_E_HOST_NOT_FOUND;  // no thread to be had: give up rather than block
   }
+  std::unique_lock lock(lookup->m);
+  if (!lookup->cv.wait_until(lock, deadline, [&] { return lookup->done; })) {
+    lookup->abandoned = true;
+    return KLV_E_TIMEOUT;
+  }
+  list = lookup->list;
+  return lookup->rc == 0 && list ? KLV_OK : KLV_E_HOST_NOT_FOUND;
+}
+
+int32_t openTcp(const std::string& host, uint16_t port, std::chrono::milliseconds timeout,
+                std::unique_ptr<Transport>& out) {
+  const auto deadline = Clock::now() + timeout;
+  addrinfo* list = nullptr;
+  const int32_t found = resolve(host, std::to_string(port), deadline, list);
+  if (found != KLV_OK) return found;
   int32_t result = KLV_E_CONNECTION_REFUSED;
   for (addrinfo* ai = list; ai; ai = ai->ai_next) {
     const int fd =

@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "kelvor.h"
 #include "sim_process.h"
@@ -128,6 +130,31 @@ TEST(Failures, ProgressFramesKeepLongMotionsAlive) {
   ASSERT_EQ(klv_put_MotorState(1), KLV_OK);
   const float j[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
   EXPECT_EQ(klv_DriveA("", j, ""), KLV_OK);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+}
+
+TEST(Failures, ACallBehindAnotherThreadsLongMotionGivesUpAtItsTimeout) {
+  SimProcess sim({"--motion-time", "900"});
+  ASSERT_EQ(connect(sim.eth(), 300), KLV_OK);
+  ASSERT_EQ(klv_put_MotorState(1), KLV_OK);
+  const float j[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+  std::atomic<int32_t> motion{1};
+  std::thread mover([&] { motion = klv_DriveA("@0", j, nullptr); });
+  // Until the motion holds the connection, calls still get through.
+  int32_t v = 0, rc = KLV_OK;
+  auto took = Clock::duration{};
+  const auto giveUp = Clock::now() + std::chrono::seconds(2);
+  while (rc == KLV_OK && Clock::now() < giveUp) {
+    const auto start = Clock::now();
+    rc = klv_get_MotorState(&v);
+    took = Clock::now() - start;
+  }
+  mover.join();
+  EXPECT_EQ(rc, KLV_E_TIMEOUT);
+  EXPECT_GE(took, std::chrono::milliseconds(290));
+  EXPECT_LT(took, std::chrono::milliseconds(300 + 1000));
+  EXPECT_EQ(motion, KLV_OK) << "the motion itself is not disturbed";
+  EXPECT_EQ(klv_get_MotorState(&v), KLV_OK);
   EXPECT_EQ(klv_Disconnect(), KLV_OK);
 }
 
