@@ -140,8 +140,9 @@ extern "C" {
  *                                                host name; PORT defaults to 50420
  *                 "com:N:BAUDP:D:S"              serial port COMN (see com_ports.h), BAUD one
  *                                                of 9600 19200 38400 57600 115200, parity P
- *                                                N, E or O, D data bits 7 or 8, S stop bits
- *                                                1 or 2, e.g. "com:3:115200N:8:1"
+ *                                                N, E or O, D data bits 8 (the frames are
+ *                                                binary), S stop bits 1 or 2, e.g.
+ *                                                "com:3:115200N:8:1"
  *   timeout_ms  reply timeout of every call in ms; 0 = KLV_DEFAULT_TIMEOUT_MS; negative is
  *               invalid. Also bounds the TCP connect and the handshake.
  *   flags       reserved, must be 0. */

@@ -88,7 +88,7 @@ bool parseCom(const std::string& rest, ConnectionTarget& out) {
   }
   long data = 0;
   long stop = 0;
-  if (!parseNumber(parts[2], data) || (data != 7 && data != 8)) return false;
+  if (!parseNumber(parts[2], data) || data != 8) return false;  // the frames are binary
   if (!parseNumber(parts[3], stop) || (stop != 1 && stop != 2)) return false;
   out.serial.baud = static_cast<int>(baud);
   out.serial.parity = parity;

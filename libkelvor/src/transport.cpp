@@ -224,7 +224,7 @@ int32_t openSerial(const SerialSettings& s, std::unique_ptr<Transport>& out) {
   ::cfsetispeed(&tio, speed);
   ::cfsetospeed(&tio, speed);
   tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-  tio.c_cflag |= (s.dataBits == 7 ? CS7 : CS8) | CLOCAL | CREAD;
+  tio.c_cflag |= CS8 | CLOCAL | CREAD;
   if (s.parity == 'E') tio.c_cflag |= PARENB;
   if (s.parity == 'O') tio.c_cflag |= PARENB | PARODD;
   if (s.stopBits == 2) tio.c_cflag |= CSTOPB;

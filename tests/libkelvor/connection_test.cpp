@@ -57,6 +57,7 @@ TEST(Connect, RejectsMalformedConnectionStrings) {
                        "com:3:115200X:8:1",
                        "com:3:115200:8:1",
                        "com:3:115200N:9:1",
+                       "com:3:115200N:7:1",
                        "com:3:115200N:8:3",
                        "com:3:115200N:8:1:extra",
                        "com:x:115200N:8:1"};
