@@ -9,10 +9,11 @@ template <class Base>
 void CheckControl<Base>::paintEvent(QPaintEvent* event) {
   Base::paintEvent(event);
   if constexpr (std::is_same_v<Base, QPushButton>) {
-    if (value_ == 2) {  // grayed: a dithered face over the raised button
+    if (value_ == 2) {  // grayed: a light dither over the raised button, caption still legible
+      QColor dither = Base::palette().color(QPalette::Mid);
+      dither.setAlpha(110);
       QPainter painter(this);
-      painter.fillRect(Base::rect().adjusted(2, 2, -2, -2),
-                       QBrush(Base::palette().color(QPalette::Mid), Qt::Dense4Pattern));
+      painter.fillRect(Base::rect().adjusted(2, 2, -2, -2), QBrush(dither, Qt::Dense5Pattern));
     }
   }
 }
