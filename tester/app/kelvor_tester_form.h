@@ -13,6 +13,7 @@
 
 class PortProber;
 class QLocale;
+struct MotionOptions;
 
 class KelvorTesterForm : public QWidget {
  public:
@@ -161,10 +162,10 @@ class KelvorTesterForm : public QWidget {
   // Reads X to Fig into pose[0..6]; false (after the conversion message) on the first field
   // that does not convert. The caller's other elements are left as they are.
   bool readPose(float* pose);
-  // The Comp code (item data) and the Path (item text) of the selected list items; nullopt,
-  // after a message naming the list, when the user's typing left no item selected.
-  std::optional<int32_t> selectedComp();
-  std::optional<QByteArray> selectedPath();
+  // Reads the motion options a command uses (MotionInputs flags; the Path and Next always), in
+  // the order Comp, Path, Length, Next. False, after a message, when a list has no selected
+  // item or the Length does not convert.
+  bool readMotionOptions(unsigned inputs, MotionOptions& options);
 
   // state/: raised while a box set from code (a restore or a refresh copy) runs its handler;
   // such a nested run reads and compares but never writes

@@ -6,36 +6,28 @@
 void KelvorTesterForm::cmdApproach_Click() {
   PositionP pose{};
   if (!readPose(pose.data())) return;
-  const std::optional<int32_t> comp = selectedComp();
-  if (!comp) return;
-  const std::optional<QByteArray> path = selectedPath();
-  if (!path) return;
-  const std::optional<float> length = readFloat(txtLength);
-  if (!length) return;
+  MotionOptions options;
+  if (!readMotionOptions(kWithComp | kWithLength, options)) return;
 
-  const int32_t rc =
-      lib().klv_ApproachP(*comp, pose.data(), path->constData(), *length, nextArgument(*chkNext));
+  const int32_t rc = lib().klv_ApproachP(options.comp, pose.data(), options.path.constData(),
+                                         options.length, options.next);
   if (rc != 0) showFailure(QStringLiteral("ApproachP"), rc, MsgIcon::Stop);
 }
 
 void KelvorTesterForm::cmdDepart_Click() {
-  const std::optional<int32_t> comp = selectedComp();
-  if (!comp) return;
-  const std::optional<QByteArray> path = selectedPath();
-  if (!path) return;
-  const std::optional<float> length = readFloat(txtLength);
-  if (!length) return;
+  MotionOptions options;
+  if (!readMotionOptions(kWithComp | kWithLength, options)) return;
 
-  const int32_t rc = lib().klv_Depart(*comp, path->constData(), *length, nextArgument(*chkNext));
+  const int32_t rc =
+      lib().klv_Depart(options.comp, options.path.constData(), options.length, options.next);
   if (rc != 0) showFailure(QStringLiteral("Depart"), rc, MsgIcon::Stop);
 }
 
 void KelvorTesterForm::cmdDriveA_Click() {
   PositionP pose{};
   if (!readPose(pose.data())) return;
-  // Comp and Length play no part in a joint drive.
-  const std::optional<QByteArray> path = selectedPath();
-  if (!path) return;
+  MotionOptions options;  // Comp and Length play no part in a joint drive
+  if (!readMotionOptions(0, options)) return;
 
   PositionJ joints{};
   int32_t rc = lib().klv_P2J(pose.data(), joints.data());
@@ -43,6 +35,6 @@ void KelvorTesterForm::cmdDriveA_Click() {
     showFailure(QStringLiteral("P2J"), rc, MsgIcon::Stop);
     return;
   }
-  rc = lib().klv_DriveA(path->constData(), joints.data(), nextArgument(*chkNext));
+  rc = lib().klv_DriveA(options.path.constData(), joints.data(), options.next);
   if (rc != 0) showFailure(QStringLiteral("DriveA"), rc, MsgIcon::Stop);
 }

@@ -5,11 +5,9 @@
 void KelvorTesterForm::cmdMove_Click() {
   PositionP pose{};
   if (!readPose(pose.data())) return;
-  // Both selections are checked before the first call, so a missing one commands nothing.
-  const std::optional<int32_t> comp = selectedComp();
-  if (!comp) return;
-  const std::optional<QByteArray> path = selectedPath();
-  if (!path) return;
+  // The selections are checked before the first call, so a missing one commands nothing.
+  MotionOptions options;
+  if (!readMotionOptions(kWithComp, options)) return;
 
   PositionT target{};
   int32_t rc = lib().klv_P2T(pose.data(), target.data());
@@ -17,6 +15,6 @@ void KelvorTesterForm::cmdMove_Click() {
     showFailure(QStringLiteral("P2T"), rc, MsgIcon::Stop);
     return;
   }
-  rc = lib().klv_MoveT(*comp, path->constData(), target.data(), nextArgument(*chkNext));
+  rc = lib().klv_MoveT(options.comp, options.path.constData(), target.data(), options.next);
   if (rc != 0) showFailure(QStringLiteral("MoveT"), rc, MsgIcon::Stop);
 }
