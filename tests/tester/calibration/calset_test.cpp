@@ -44,9 +44,7 @@ TEST_F(CalsetTest, NonNumericLen5PreventsTheCall) {
 TEST_F(CalsetTest, RefusedCalculationShowsItsMessage) {
   lib.script("Calibrate", -2);
   click();
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].text, "Calibate Failed (Error = 0xFFFFFFFE)");
-  EXPECT_EQ(messages.shown[0].icon, MsgIcon::Stop);
+  expectOnlyMessage("Calibate Failed (Error = 0xFFFFFFFE)", MsgIcon::Stop);
 }
 
 }  // namespace

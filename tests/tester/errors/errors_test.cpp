@@ -57,8 +57,7 @@ TEST_F(ErrorTest, ClearingShowsTheClearedStateWithoutReadingAgain) {
   lib.script("ClearError", 0x11);
   clearError();
   EXPECT_EQ(lib.texts(), Strings{"klv_ClearError(0)"});
-  ASSERT_EQ(messages.texts(), Strings{"ClearError Failed (Error = 0x11)"});
-  EXPECT_EQ(messages.shown[0].icon, MsgIcon::Stop);
+  expectOnlyMessage("ClearError Failed (Error = 0x11)", MsgIcon::Stop);
   EXPECT_EQ(form->lblError->text(), "FF");
   EXPECT_EQ(form->lblErrorDescription->text(), "Servo overrun");
 

@@ -47,9 +47,7 @@ TEST_F(PoseTest, FailedReadoutReportsTheCodeAndChangesNoField) {
   typePose({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"});
   lib.script("get_CurrentP", reply(-1, {5, 5, 5, 5, 5, 5, 5, 5}));
   QTest::mouseClick(form->cmdPosition, Qt::LeftButton);
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].text, "get_CurrentP Failed (Error = 0xFFFFFFFF)");
-  EXPECT_EQ(messages.shown[0].icon, MsgIcon::Stop);
+  expectOnlyMessage("get_CurrentP Failed (Error = 0xFFFFFFFF)", MsgIcon::Stop);
   EXPECT_EQ(fields(), (Fields{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
 }
 
@@ -81,9 +79,7 @@ TEST_F(PoseTest, DevHStopsOnANonNumericOffsetAndReportsFailures) {
   type(form->txtPos[9], "30");
   lib.script("DevH", reply(0x2A, {9, 9, 9, 9, 9, 9, 9}));
   QTest::mouseClick(form->cmdCalcDevH, Qt::LeftButton);
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].text, "Calc DevH Failed (Error = 0x2A)");
-  EXPECT_EQ(messages.shown[0].icon, MsgIcon::Stop);
+  expectOnlyMessage("Calc DevH Failed (Error = 0x2A)", MsgIcon::Stop);
   EXPECT_EQ(fields(), (Fields{"1", "2", "3", "4", "5", "6", "7", "10", "20", "30"}));
 }
 

@@ -47,9 +47,7 @@ TEST_F(DefGridTest, FailedReadShowsItsMessageOnceAndKeepsStaleCells) {
   getDef(0, "1");
   lib.script("get_ToolDef", reply(0x12, {9, 9, 9, 9, 9, 9, 9}));
   getDef(0, "2");
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].text, "Def get Failed");
-  EXPECT_EQ(messages.shown[0].icon, MsgIcon::Stop);
+  expectOnlyMessage("Def get Failed", MsgIcon::Stop);
   EXPECT_EQ(row(1), (Cells{"1", "2", "3", "4", "5", "6", "", "", "", "", "", "", ""}));
 }
 

@@ -68,8 +68,7 @@ TEST_F(ParamGridTest, RefusedWriteOfAnyItemShowsSetValueFailedAndDoesNotRefresh)
     lib.script(writes[index], 0x42);
     change();
     EXPECT_EQ(lib.names(), Strings{writes[index]});
-    ASSERT_EQ(messages.texts(), Strings{"Set Value Failed"});
-    EXPECT_EQ(messages.shown[0].icon, MsgIcon::Stop);
+    expectOnlyMessage("Set Value Failed", MsgIcon::Stop);
   }
 }
 

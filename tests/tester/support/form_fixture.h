@@ -41,6 +41,12 @@ class FormTest : public ::testing::Test {
   }
   static void type(QLineEdit* field, const char* text) { type(field, QString::fromUtf8(text)); }
 
+  // Exactly one message has been shown, with this text and icon.
+  void expectOnlyMessage(const std::string& text, MsgIcon icon) {
+    ASSERT_EQ(messages.texts(), std::vector<std::string>{text});
+    EXPECT_EQ(messages.shown[0].icon, icon);
+  }
+
  protected:
   void SetUp() override {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
