@@ -48,8 +48,9 @@ std::vector<AreaEvent> areaEvents(const Trajectory& trajectory, const Kinematics
   std::vector<char> state(areas.size());
   const Vec3 first = tcp(t0);
   for (size_t i = 0; i < areas.size(); ++i) state[i] = counts(areas[i], first);
+  const double step = std::max(kAreaStep, (t1 - t0) / kMaxAreaSamples);
   for (double a = t0; a < t1;) {
-    const double b = std::min(a + kAreaStep, t1);
+    const double b = std::min(a + step, t1);
     const Vec3 p = tcp(b);
     for (size_t i = 0; i < areas.size(); ++i) {
       if (!areas[i].enabled || counts(areas[i], p) == bool(state[i])) continue;

@@ -68,7 +68,9 @@ std::optional<PathEnd> pathEndFromText(std::string_view text) {
 }
 
 Check checkSpeed(double percent) {
-  if (!(percent > 0 && percent <= 100)) return invalid("Speed must be above 0 and at most 100");
+  if (!(percent >= kMinSpeed && percent <= 100)) {
+    return invalid("Speed must be from 0.01 to 100 percent");
+  }
   return std::nullopt;
 }
 

@@ -59,8 +59,9 @@ TEST(JointMotion, RefusesABadTargetOrSpeed) {
   EXPECT_EQ(planJointMotion(kDown, joints({0, 0, 75, 0, 0, 0}), PathEnd::Exact, 10).error().text,
             "J3 beyond its limit");
   EXPECT_EQ(planJointMotion(kDown, kDown, PathEnd::Exact, 0).error().text,
-            "Speed must be above 0 and at most 100");
+            "Speed must be from 0.01 to 100 percent");
   EXPECT_FALSE(planJointMotion(kDown, kDown, PathEnd::Exact, 100.5));
+  EXPECT_FALSE(planJointMotion(kDown, kDown, PathEnd::Exact, 0.005));
   EXPECT_FALSE(planJointMotion(kDown, kDown, PathEnd::Exact, NAN));
   const Result<Motion> still = planJointMotion(kDown, kDown, PathEnd::Exact, 10);
   ASSERT_TRUE(still);

@@ -42,12 +42,14 @@ struct AreaEvent {
   double time = 0;      // seconds on the trajectory's clock
   bool counts = false;  // the condition became true (entered, or left with Pos 1) or false
 };
-// Every change of an enabled area's condition while the TCP (of kin's tool, in the base frame)
-// follows the trajectory from t0 to t1, in time order. The path is sampled every kAreaStep and
-// each change is located to kAreaTimeTolerance.
-std::vector<AreaEvent> areaEvents(const Trajectory& trajectory, const Kinematics& kin,
-                                  const std::vector<Area>& areas, double t0, double t1);
 inline constexpr double kAreaStep = 0.001;          // seconds
 inline constexpr double kAreaTimeTolerance = 1e-7;  // seconds
+inline constexpr int kMaxAreaSamples = 200000;
+// Every change of an enabled area's condition while the TCP (of kin's tool, in the base frame)
+// follows the trajectory from t0 to t1, in time order. The path is sampled every kAreaStep (or
+// in kMaxAreaSamples steps over a long, slow interval) and each change is located to
+// kAreaTimeTolerance. A box the TCP crosses within one step may be missed.
+std::vector<AreaEvent> areaEvents(const Trajectory& trajectory, const Kinematics& kin,
+                                  const std::vector<Area>& areas, double t0, double t1);
 
 }  // namespace kelvor::robot

@@ -84,8 +84,9 @@ class Motion {
   std::vector<Axes> samples_;
 };
 
-// Speed percent must be above 0 and at most 100.
+// Speed percent must be from kMinSpeed to 100: slower motions would last for days.
 Check checkSpeed(double percent);
+inline constexpr double kMinSpeed = 0.01;
 
 // Comp 1: every axis on a trapezoidal profile, all starting and ending together, within each
 // axis's speed and acceleration (kJointLimits). The target must be within the limits.
