@@ -275,6 +275,7 @@ Joints Trajectory::plannedEnd() const {
 }
 
 double Trajectory::start(Motion motion, double t) {
+  if (!accepts(t)) t = endTime();  // not accepted yet: it waits for the running motion
   if (stop_ || !moving(t)) {
     rest_ = stop_ ? joints(*stop_) : plannedEnd();
     segments_.clear();

@@ -222,6 +222,10 @@ TEST(Trajectories, StopHoldsTheArmWhereItIs) {
   EXPECT_TRUE(traj.accepts(0));
   traj.start(*planJointMotion(a, b, PathEnd::Exact, 100), 0);
   EXPECT_FALSE(traj.accepts(0.2));
+  Trajectory queued = traj;  // a motion not accepted yet waits for the end
+  EXPECT_NEAR(queued.start(*planJointMotion(b, a, PathEnd::Exact, 100), 0.2), 0.61, 1e-12);
+  EXPECT_EQ(queued.joints(0.61), b);
+  EXPECT_EQ(queued.joints(5), a);
   traj.stopAt(0.2);
   const Joints held = traj.joints(0.2);
   EXPECT_EQ(traj.joints(5), held);

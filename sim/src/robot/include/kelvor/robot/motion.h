@@ -112,9 +112,9 @@ class Trajectory {
   bool accepts(double t) const;
   // Where the next motion starts from: the last motion's target (or stop position).
   Joints plannedEnd() const;
-  // Starts a motion planned from plannedEnd() at t, which must be accepted. When blending
-  // would take a joint beyond its limit the motion waits for the previous one to end. Returns
-  // the start time used.
+  // Starts a motion planned from plannedEnd() at t. When t is not accepted, or blending would
+  // take a joint beyond its limit, the motion waits for the previous one to end. Returns the
+  // start time used.
   double start(Motion motion, double t);
   // Stops where the arm is at t.
   void stopAt(double t);
