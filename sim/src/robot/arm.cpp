@@ -134,26 +134,34 @@ std::array<Frame, kAxes + 1> Arm::frames(const Axes& j) const {
 
 Frame Arm::flange(const Axes& j) const { return frames(j)[kAxes]; }
 
+namespace {
+// Where a joint set stands relative to the three singular positions, with signs: the wrist
+// centre's distance along the arm's x1 from axis 1 (mm), the elbow's bend from stretched and
+// J5 + CalSet5 (degrees).
+struct Branch {
+  double reach, bend, wrist;
+};
+Branch branchOf(const Arm& arm, const Axes& j) {
+  const LinkParams& l = arm.links();
+  const CalSet& cal = arm.calSet();
+  const Vec3 w = arm.frames(j)[4].translation();
+  const double th1 = j[0] + cal[0];
+  const double phi = std::atan2(l.ss[3], l.aa[2]) * kDegPerRad;
+  return {w.x() * cosDeg(th1) + w.y() * sinDeg(th1), wrapDeg(j[2] + cal[2] + kThetaOffset[2] + phi),
+          wrapDeg(j[4] + cal[4])};
+}
+}  // namespace
+
 Nearness Arm::nearness(const Axes& j) const {
-  const auto f = frames(j);
-  const Vec3 w = f[4].translation();
-  const double th1 = j[0] + cal_[0];
-  const double r = w.x() * cosDeg(th1) + w.y() * sinDeg(th1);
-  const double phi = std::atan2(links_.ss[3], links_.aa[2]) * kDegPerRad;
-  const double q3 = wrapDeg(j[2] + cal_[2] + kThetaOffset[2] + phi);
-  const double th5 = std::abs(wrapDeg(j[4] + cal_[4]));
-  return {std::abs(r), std::abs(q3), std::min(th5, 180.0 - th5)};
+  const Branch b = branchOf(*this, j);
+  const double th5 = std::abs(b.wrist);
+  return {std::abs(b.reach), std::abs(b.bend), std::min(th5, 180.0 - th5)};
 }
 
 int Arm::figOf(const Axes& j) const {
-  const auto f = frames(j);
-  const Vec3 w = f[4].translation();
-  const double th1 = j[0] + cal_[0];
-  const double r = w.x() * cosDeg(th1) + w.y() * sinDeg(th1);
-  const double phi = std::atan2(links_.ss[3], links_.aa[2]) * kDegPerRad;
-  const double q3 = wrapDeg(j[2] + cal_[2] + kThetaOffset[2] + phi);
-  const double th5 = wrapDeg(j[4] + cal_[4]);
-  return (r < 0 ? kFigBack : 0) | (q3 < 0 ? kFigElbowDown : 0) | (th5 < 0 ? kFigFlip : 0);
+  const Branch b = branchOf(*this, j);
+  return (b.reach < 0 ? kFigBack : 0) | (b.bend < 0 ? kFigElbowDown : 0) |
+         (b.wrist < 0 ? kFigFlip : 0);
 }
 
 Vec3 Arm::wristCentre(const Frame& flange) const {
