@@ -2,7 +2,6 @@
 // pseudo-terminal or a serial port.
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -21,7 +20,7 @@
 #include "faults.h"
 #include "kelvor.h"
 #include "kelvor/protocol.h"
-#include "serial_speed.h"
+#include "serial_line.h"
 #include "state_file.h"
 
 namespace kelvor::sim {
@@ -204,24 +203,6 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
 
 using FdSession = Session<asio::posix::stream_descriptor>;
 
-bool makeRaw(int fd, int baud, std::string& error) {
-  termios tio{};
-  if (::tcgetattr(fd, &tio) != 0) {
-    error = std::string("tcgetattr: ") + std::strerror(errno);
-    return false;
-  }
-  ::cfmakeraw(&tio);
-  const speed_t speed = kelvor::serialSpeed(baud);  // --baud allows only these rates
-  ::cfsetispeed(&tio, speed);
-  ::cfsetospeed(&tio, speed);
-  tio.c_cflag |= CLOCAL | CREAD;
-  if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
-    error = std::string("tcsetattr: ") + std::strerror(errno);
-    return false;
-  }
-  return true;
-}
-
 // A pseudo-terminal whose slave is reachable through a symbolic link. The simulator keeps
 // the slave open itself so the line survives clients coming and going; dropping the
 // connection replaces the pseudo-terminal with a new one behind the same link.
@@ -247,8 +228,8 @@ class PtyPort {
     slaveName_ = name;
     if (hold_ >= 0) ::close(hold_);
     hold_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (hold_ < 0 || !makeRaw(hold_, 115200, error)) {
-      if (error.empty()) error = std::string("cannot open ") + name;
+    if (hold_ < 0 || !setRawLine(hold_, {})) {
+      error = std::string("cannot open ") + name + ": " + std::strerror(errno);
       ::close(master);
       return false;
     }
@@ -499,9 +480,10 @@ int run(int argc, char** argv) {
   }
   if (!opt.serialDevice.empty()) {
     const int fd = ::open(opt.serialDevice.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0 || !makeRaw(fd, opt.baud, error)) {
-      std::cerr << "kelvor-sim: cannot open " << opt.serialDevice << ": "
-                << (error.empty() ? std::strerror(errno) : error) << std::endl;
+    if (fd < 0 || !setRawLine(fd, {.baud = opt.baud})) {
+      std::cerr << "kelvor-sim: cannot open " << opt.serialDevice << ": " << std::strerror(errno)
+                << std::endl;
+      if (fd >= 0) ::close(fd);
       return 1;
     }
     ::tcflush(fd, TCIOFLUSH);
