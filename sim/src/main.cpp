@@ -16,18 +16,17 @@
 #include <memory>
 #include <string>
 
-#include "controller.h"
-#include "faults.h"
+#include "dispatch/dispatcher.h"
+#include "dispatch/faults.h"
 #include "kelvor.h"
 #include "kelvor/protocol.h"
+#include "model/clock.h"
+#include "model/controller.h"
+#include "model/state_file.h"
 #include "serial_line.h"
-#include "state_file.h"
 
 namespace kelvor::sim {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
 struct Options {
   std::string listen = "127.0.0.1:50420";
@@ -42,41 +41,37 @@ struct Options {
   int motionTimeMs = 0;
   int protocolVersion = proto::kProtocolVersion;
   int autoMode = 1;
-  Identity identity;
+  model::Identity identity;
 };
 
-// What all connections share: one controller, the fault rules and the options.
-struct Shared {
-  Options opt;
-  Controller controller;
-  Faults faults;
+// What every connection of the simulator shares: the dispatcher that executes requests, and how
+// connections behave.
 
-  void trace(const std::string& who, const proto::Frame& f) const {
-    if (opt.trace) std::cerr << who << ' ' << proto::describeFrame(f) << std::endl;
+struct Service {
+  dispatch::Dispatcher& dispatcher;
+  bool trace = false;  // print every frame to stderr
+  long dropAfter = 0;  // after answering this many requests, hang up at the next (0: never)
+
+  void traceFrame(const std::string& who, const proto::Frame& f) const {
+    if (trace) std::cerr << who << ' ' << proto::describeFrame(f) << std::endl;
   }
-
-  // Executes one request atomically (the io_context runs on one thread) and stores the
-  // persistent state before the reply leaves.
-  Controller::Result execute(const proto::Frame& req) {
-    if (auto code = faults.takeFailure(req.func)) return controller.inject(*code);
-    Controller::Result res = controller.handle(req.func, req.payload);
-    if (res.persistentChange && !opt.stateFile.empty()) {
-      std::string error;
-      if (!saveState(opt.stateFile, controller.persistent(), error)) {
-        std::cerr << "kelvor-sim: " << error << std::endl;
-        res = controller.inject(KLV_C_STORAGE_FAILED);
-      }
-    }
-    return res;
+  void traceNote(const std::string& who, const std::string& note) const {
+    if (trace) std::cerr << who << ' ' << note << std::endl;
   }
 };
 
-// One peer: reads requests, answers them one after the other.
+// One peer of the simulator on a stream (TCP socket, pseudo-terminal or serial port): reads
+// requests and answers them one after the other. While the motion a reply waits for runs, the
+// peer gets an "in progress" frame every kProgressInterval so that it keeps waiting.
+
+inline constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+
 template <class Stream>
 class Session : public std::enable_shared_from_this<Session<Stream>> {
  public:
-  Session(Shared& shared, Stream stream, std::string name, std::function<void()> onEnd)
-      : shared_(shared),
+  // onEnd, if set, runs once when the session ends (peer gone, error or dropped).
+  Session(Service& service, Stream stream, std::string name, std::function<void()> onEnd)
+      : service_(service),
         stream_(std::move(stream)),
         timer_(stream_.get_executor()),
         name_(std::move(name)),
@@ -85,6 +80,17 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
   void start() { readMore(); }
 
  private:
+  using Clock = std::chrono::steady_clock;
+  using Outcome = dispatch::Dispatcher::Outcome;
+
+  // A request whose reply waits for the end of a motion.
+  struct Pending {
+    uint16_t seq;
+    uint16_t func;
+    Outcome outcome;
+    Clock::time_point nextProgress;
+  };
+
   void readMore() {
     auto self = this->shared_from_this();
     stream_.async_read_some(asio::buffer(buf_), [self](const asio::error_code& ec, size_t n) {
@@ -107,41 +113,69 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
   }
 
   void serve(const proto::Frame& req) {
-    shared_.trace(name_, req);
-    const long drop = shared_.opt.dropAfter;
-    if (drop > 0 && requests_ >= drop) {
+    service_.traceFrame(name_, req);
+    if (service_.dropAfter > 0 && requests_ >= service_.dropAfter) {
       // Hang up instead of answering; the peer has read every earlier reply.
-      if (shared_.opt.trace) std::cerr << name_ << " dropping the connection" << std::endl;
+      service_.traceNote(name_, "dropping the connection");
       end();
       return;
     }
     ++requests_;
-    Controller::Result res = shared_.execute(req);
-    proto::Frame reply;
-    reply.type = proto::FrameType::kReply;
-    reply.seq = req.seq;
-    reply.func = req.func;
-    reply.payload = std::move(res.payload);
-    const auto now = Clock::now();
-    auto replyAt = now + std::chrono::milliseconds(shared_.faults.delayFor(req.func));
-    bool progress = false;
-    if (res.motion && shared_.opt.motionTimeMs > 0) {
-      replyAt += std::chrono::milliseconds(shared_.opt.motionTimeMs);
-      shared_.controller.setMovingUntil(replyAt);
-      progress = true;
+    Outcome outcome = service_.dispatcher.execute(req.func, req.payload);
+    if (outcome.motion) {
+      awaitMotion({req.seq, req.func, std::move(outcome), Clock::now() + kProgressInterval});
+      return;
     }
-    waitThenReply(std::move(reply), replyAt, progress);
+    const auto replyAt = Clock::now() + outcome.delay;
+    holdThenReply(replyFrame(req.seq, req.func, std::move(outcome)), replyAt, false);
   }
 
-  // Sends "in progress" frames every kProgressInterval until replyAt, then the reply.
-  void waitThenReply(proto::Frame reply, Clock::time_point replyAt, bool progress) {
+  static proto::Frame replyFrame(uint16_t seq, uint16_t func, Outcome&& outcome) {
+    proto::Frame reply;
+    reply.type = proto::FrameType::kReply;
+    reply.seq = seq;
+    reply.func = func;
+    reply.payload = std::move(outcome.reply);
+    return reply;
+  }
+
+  // Wakes when the motion is expected to end or a progress frame is due, whichever comes
+  // first, until the controller reports the motion ended.
+  void awaitMotion(Pending p) {
+    const auto left = service_.dispatcher.awaitMotion(p.outcome);
+    if (!left) {
+      // The reply may still be held back (--delay); the peer keeps getting progress frames.
+      const auto replyAt = Clock::now() + p.outcome.delay;
+      holdThenReply(replyFrame(p.seq, p.func, std::move(p.outcome)), replyAt, true);
+      return;
+    }
+    const auto end = Clock::now() + *left;
+    const bool progress = end > p.nextProgress;
+    timer_.expires_at(progress ? p.nextProgress : end);
     auto self = this->shared_from_this();
+    timer_.async_wait([self, p = std::move(p), progress](const asio::error_code& ec) mutable {
+      if (ec) return;
+      if (!progress) {
+        self->awaitMotion(std::move(p));
+        return;
+      }
+      p.nextProgress += kProgressInterval;
+      const uint16_t seq = p.seq, func = p.func;
+      self->sendProgress(seq, func,
+                         [self, p = std::move(p)]() mutable { self->awaitMotion(std::move(p)); });
+    });
+  }
+
+  // Sends the reply at replyAt; with progress, an "in progress" frame every kProgressInterval
+  // until then.
+  void holdThenReply(proto::Frame reply, Clock::time_point replyAt, bool progress) {
     if (replyAt <= Clock::now()) {
       send(std::move(reply));
       return;
     }
     const bool tick = progress && replyAt - Clock::now() > kProgressInterval;
     timer_.expires_at(tick ? Clock::now() + kProgressInterval : replyAt);
+    auto self = this->shared_from_this();
     timer_.async_wait([self, reply = std::move(reply), replyAt, tick,
                        progress](const asio::error_code& ec) mutable {
       if (ec) return;
@@ -149,26 +183,35 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
         self->send(std::move(reply));
         return;
       }
-      proto::Frame p;
-      p.type = proto::FrameType::kProgress;
-      p.seq = reply.seq;
-      p.func = reply.func;
-      self->shared_.trace(self->name_, p);
-      auto bytes = std::make_shared<std::vector<uint8_t>>(proto::encodeFrame(p));
-      asio::async_write(self->stream_, asio::buffer(*bytes),
-                        [self, bytes, reply = std::move(reply), replyAt, progress](
-                            const asio::error_code& wec, size_t) mutable {
-                          if (wec) {
-                            self->end();
-                            return;
-                          }
-                          self->waitThenReply(std::move(reply), replyAt, progress);
-                        });
+      const uint16_t seq = reply.seq, func = reply.func;
+      self->sendProgress(seq, func, [self, reply = std::move(reply), replyAt, progress]() mutable {
+        self->holdThenReply(std::move(reply), replyAt, progress);
+      });
     });
   }
 
+  template <class Then>
+  void sendProgress(uint16_t seq, uint16_t func, Then then) {
+    proto::Frame p;
+    p.type = proto::FrameType::kProgress;
+    p.seq = seq;
+    p.func = func;
+    service_.traceFrame(name_, p);
+    auto self = this->shared_from_this();
+    auto bytes = std::make_shared<std::vector<uint8_t>>(proto::encodeFrame(p));
+    asio::async_write(
+        stream_, asio::buffer(*bytes),
+        [self, bytes, then = std::move(then)](const asio::error_code& ec, size_t) mutable {
+          if (ec) {
+            self->end();
+            return;
+          }
+          then();
+        });
+  }
+
   void send(proto::Frame reply) {
-    shared_.trace(name_, reply);
+    service_.traceFrame(name_, reply);
     auto self = this->shared_from_this();
     auto bytes = std::make_shared<std::vector<uint8_t>>(proto::encodeFrame(reply));
     asio::async_write(stream_, asio::buffer(*bytes),
@@ -190,7 +233,7 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
     if (onEnd_) onEnd_();
   }
 
-  Shared& shared_;
+  Service& service_;
   Stream stream_;
   asio::steady_timer timer_;
   std::string name_;
@@ -208,8 +251,8 @@ using FdSession = Session<asio::posix::stream_descriptor>;
 // connection replaces the pseudo-terminal with a new one behind the same link.
 class PtyPort {
  public:
-  PtyPort(asio::io_context& io, Shared& shared, std::string link)
-      : io_(io), shared_(shared), link_(std::move(link)) {}
+  PtyPort(asio::io_context& io, Service& service, std::string link)
+      : io_(io), service_(service), link_(std::move(link)) {}
   ~PtyPort() { removeLink(); }
 
   bool open(std::string& error) {
@@ -248,8 +291,8 @@ class PtyPort {
       return false;
     }
     linked_ = true;
-    auto session = std::make_shared<FdSession>(shared_, asio::posix::stream_descriptor(io_, master),
-                                               "[pty]", [this] { reopenLater(); });
+    auto session = std::make_shared<FdSession>(
+        service_, asio::posix::stream_descriptor(io_, master), "[pty]", [this] { reopenLater(); });
     session->start();
     return true;
   }
@@ -280,7 +323,7 @@ class PtyPort {
   }
 
   asio::io_context& io_;
-  Shared& shared_;
+  Service& service_;
   std::string link_;
   std::string slaveName_;
   int hold_ = -1;
@@ -320,8 +363,8 @@ bool parseListen(const std::string& text, asio::ip::tcp::endpoint& ep, std::stri
 
 class TcpServer {
  public:
-  TcpServer(asio::io_context& io, Shared& shared, const asio::ip::tcp::endpoint& ep)
-      : shared_(shared), acceptor_(io) {
+  TcpServer(asio::io_context& io, Service& service, const asio::ip::tcp::endpoint& ep)
+      : service_(service), acceptor_(io) {
     acceptor_.open(ep.protocol());
     acceptor_.set_option(asio::ip::tcp::acceptor::reuse_address(true));
     acceptor_.bind(ep);
@@ -335,11 +378,11 @@ class TcpServer {
         socket.set_option(asio::ip::tcp::no_delay(true), ignored);
         const auto peer = socket.remote_endpoint(ignored);
         std::string name = "[tcp " + std::to_string(++count_) + "]";
-        if (shared_.opt.trace) {
+        if (service_.trace) {
           std::cerr << name << " connected from " << peer.address().to_string() << ':'
                     << peer.port() << std::endl;
         }
-        std::make_shared<Session<asio::ip::tcp::socket>>(shared_, std::move(socket), name, nullptr)
+        std::make_shared<Session<asio::ip::tcp::socket>>(service_, std::move(socket), name, nullptr)
             ->start();
       }
       if (ec != asio::error::operation_aborted) accept();
@@ -347,7 +390,7 @@ class TcpServer {
   }
 
  private:
-  Shared& shared_;
+  Service& service_;
   asio::ip::tcp::acceptor acceptor_;
   int count_ = 0;
 };
@@ -424,30 +467,44 @@ int run(int argc, char** argv) {
       ->capture_default_str();
   CLI11_PARSE(app, argc, argv);
 
-  Shared shared{opt, Controller(opt.identity), {}};
-  shared.controller.setProtocolVersion(static_cast<uint16_t>(opt.protocolVersion));
-  shared.controller.setAutoMode(opt.autoMode);
+  dispatch::Faults faults;
   std::string error;
   for (const std::string& f : opt.fails) {
-    auto rule = parseFailRule(f, error);
+    auto rule = dispatch::parseFailRule(f, error);
     if (!rule) {
       std::cerr << "kelvor-sim: --fail: " << error << std::endl;
       return 2;
     }
-    shared.faults.fails.push_back(*rule);
+    faults.fails.push_back(*rule);
   }
   for (const std::string& d : opt.delays) {
-    auto rule = parseDelayRule(d, error);
+    auto rule = dispatch::parseDelayRule(d, error);
     if (!rule) {
       std::cerr << "kelvor-sim: --delay: " << error << std::endl;
       return 2;
     }
-    shared.faults.delays.push_back(*rule);
+    faults.delays.push_back(*rule);
   }
-  if (!opt.stateFile.empty() && !loadState(opt.stateFile, shared.controller.persistent(), error)) {
-    std::cerr << "kelvor-sim: " << error << std::endl;
-    return 1;
+  model::Identity identity = opt.identity;
+  identity.protocolVersion = static_cast<uint16_t>(opt.protocolVersion);
+  model::Controller controller(identity);
+  static_cast<void>(controller.setAutoMode(opt.autoMode));  // the option allows only 0 to 2
+  controller.setMotionTime(std::chrono::milliseconds(opt.motionTimeMs));
+  dispatch::Dispatcher::Store store;
+  if (!opt.stateFile.empty()) {
+    model::PersistentState state;
+    if (!model::loadState(opt.stateFile, state, error)) {
+      std::cerr << "kelvor-sim: " << error << std::endl;
+      return 1;
+    }
+    controller.restore(std::move(state));
+    store = [path = opt.stateFile](const model::PersistentState& st, std::string& err) {
+      return model::saveState(path, st, err);
+    };
   }
+  const model::SteadyClock clock;
+  dispatch::Dispatcher dispatcher(controller, clock, std::move(faults), std::move(store));
+  Service service{dispatcher, opt.trace, opt.dropAfter};
   asio::ip::tcp::endpoint ep;
   if (!parseListen(opt.listen, ep, error)) {
     std::cerr << "kelvor-sim: --listen: " << error << std::endl;
@@ -461,7 +518,7 @@ int run(int argc, char** argv) {
 
   std::unique_ptr<TcpServer> tcp;
   try {
-    tcp = std::make_unique<TcpServer>(io, shared, ep);
+    tcp = std::make_unique<TcpServer>(io, service, ep);
   } catch (const std::exception& e) {
     std::cerr << "kelvor-sim: cannot listen on " << opt.listen << ": " << e.what() << std::endl;
     return 1;
@@ -472,7 +529,7 @@ int run(int argc, char** argv) {
                                                    : local.address().to_string();
   std::unique_ptr<PtyPort> pty;
   if (!opt.ptyLink.empty()) {
-    pty = std::make_unique<PtyPort>(io, shared, opt.ptyLink);
+    pty = std::make_unique<PtyPort>(io, service, opt.ptyLink);
     if (!pty->open(error)) {
       std::cerr << "kelvor-sim: " << error << std::endl;
       return 1;
@@ -487,7 +544,7 @@ int run(int argc, char** argv) {
       return 1;
     }
     ::tcflush(fd, TCIOFLUSH);
-    std::make_shared<FdSession>(shared, asio::posix::stream_descriptor(io, fd), "[serial]", [] {
+    std::make_shared<FdSession>(service, asio::posix::stream_descriptor(io, fd), "[serial]", [] {
       std::cerr << "kelvor-sim: serial port closed" << std::endl;
     })->start();
   }
