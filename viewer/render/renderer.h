@@ -1,0 +1,35 @@
+// The software renderer: draws a scene for a camera with QPainter, on a window or an image,
+// the same way everywhere, without a graphics card. Solids get flat Lambert shading from a
+// light above the viewer's left shoulder; faces and lines are drawn back to front (the
+// painter's algorithm), so translucent areas show what is behind them.
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "scene/camera.h"
+#include "scene/scene.h"
+
+namespace kelvor::view {
+
+struct RenderOptions {
+  // Only this layer, on a transparent background, without legend: the tests' masks.
+  std::optional<Layer> only;
+  // Lines of text in a band at the bottom (the snapshot's status line).
+  QStringList statusLines;
+  // A banner across the view, e.g. "not connected"; the scene is drawn faded under it.
+  QString banner;
+};
+
+// Draws on the painter's device, which is camera.width() x camera.height() pixels.
+void render(QPainter& painter, const Scene& scene, const Camera& camera,
+            const RenderOptions& options = {});
+QImage renderImage(const Scene& scene, const Camera& camera, const RenderOptions& options = {});
+
+// Height in pixels of the status band for n lines.
+int statusBandHeight(int lines);
+
+}  // namespace kelvor::view
