@@ -1,6 +1,7 @@
 #include "app/snapshot.h"
 
 #include <QImageWriter>
+#include <algorithm>
 #include <chrono>
 
 #include "app/status_line.h"
@@ -18,13 +19,17 @@ QImage snapshotImage(const Reading& reading, View view, int width, int height,
   const Scene scene = buildScene(model);
   RenderOptions o;
   o.statusLines = statusLines(reading, model, connection);
-  // The fit leaves the band free: the view is fitted into the height above it.
-  const int band = statusBandHeight(static_cast<int>(o.statusLines.size()));
-  Camera camera = Camera::standard(view, scene.envelope, width, height - band);
+  return renderImage(scene, snapshotCamera(scene, view, width, height), o);
+}
+
+Camera snapshotCamera(const Scene& scene, View view, int width, int height) {
+  const int band = statusBandHeight(kStatusLines);
+  Camera camera = Camera::standard(view, scene.envelope, width, std::max(1, height - band));
+  // Same scale, the window grown by the band below: the target moves down by half of it.
   const Vec3 shift = camera.up() * (band / 2.0) / camera.scale();
   camera.resize(width, height);
   camera.setTarget(camera.target() - shift);
-  return renderImage(scene, camera, o);
+  return camera;
 }
 
 int takeSnapshot(const ViewerOptions& options, std::ostream& err) {

@@ -7,11 +7,16 @@
 #include <ostream>
 
 #include "app/options.h"
+#include "scene/scene.h"
 #include "state/controller_state.h"
 
 namespace kelvor::view {
 
 inline constexpr int kSnapshotWidth = 800, kSnapshotHeight = 600;
+
+// The snapshot's camera: the standard view fitted to the arm's reach in the part of the image
+// above the status band.
+Camera snapshotCamera(const Scene& scene, View view, int width, int height);
 
 // The frame of a reading: the standard view fitted to the arm's reach, the status line in a
 // band at the bottom.

@@ -12,6 +12,7 @@
 namespace kelvor::view {
 
 // Three lines: joints, position, state.
+inline constexpr int kStatusLines = 3;
 QStringList statusLines(const Reading& reading, const ArmModel& model, const QString& connection);
 
 // "Manual", "Teach", "Internal Auto", "External Auto" (get_OperationMode 1 to 4), else "Mode n".

@@ -15,12 +15,24 @@ ViewWidget::ViewWidget(View view, QWidget* parent)
   setMinimumSize(160, 120);
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  settle_.setSingleShot(true);
+  settle_.setInterval(kSettleMs);
+  connect(&settle_, &QTimer::timeout, this, [this] {
+    fast_ = false;
+    update();
+  });
+}
+
+void ViewWidget::changed() {
+  fast_ = true;
+  settle_.start();
+  update();
 }
 
 void ViewWidget::setScene(std::shared_ptr<const Scene> scene) {
   scene_ = std::move(scene);
   if (fitted_) camera_.fit(scene_->envelope);
-  update();
+  changed();
 }
 
 void ViewWidget::setBanner(const QString& banner) {
@@ -46,6 +58,7 @@ void ViewWidget::paintEvent(QPaintEvent*) {
   QPainter p(this);
   RenderOptions o;
   o.banner = banner_;
+  o.fast = fast_;
   kelvor::view::render(p, *scene_, camera_, o);  // not QWidget::render
 }
 
@@ -74,7 +87,7 @@ void ViewWidget::mouseMoveEvent(QMouseEvent* event) {
     return;
   }
   fitted_ = false;
-  update();
+  changed();
 }
 
 void ViewWidget::wheelEvent(QWheelEvent* event) {
@@ -83,7 +96,7 @@ void ViewWidget::wheelEvent(QWheelEvent* event) {
   const QPointF at = event->position();
   camera_.zoom(std::pow(kWheelZoomPerNotch, notches), at.x(), at.y());
   fitted_ = false;
-  update();
+  changed();
 }
 
 }  // namespace kelvor::view

@@ -24,12 +24,12 @@ namespace kelvor::view {
 
 struct LinkOptions {
   std::string connection = "eth:127.0.0.1";
-  int timeoutMs = 1000;     // reply timeout of every call, also bounds the connect
-  double rateHz = 30;       // joints read at most this often
-  double slowPeriod = 1.0;  // seconds between reads of everything else
-  double trailSeconds = 5;  // how long the path of the tool centre point is kept
-  double firstRetry = 0.5;  // seconds before the first reconnection attempt
-  double longestRetry = 8;  // the longest wait between attempts
+  int timeoutMs = 1000;      // reply timeout of every call, also bounds the connect
+  double rateHz = 30;        // joints read at most this often
+  double slowPeriod = 1.0;   // seconds between reads of everything else
+  double trailSeconds = 10;  // how long the path of the tool centre point is kept
+  double firstRetry = 0.5;   // seconds before the first reconnection attempt
+  double longestRetry = 8;   // the longest wait between attempts
 };
 inline constexpr double kMaxRateHz = 30;
 

@@ -45,7 +45,8 @@ void drawLine(QPainter& p, const Vec3& a, const Vec3& b, Rgba colour, float widt
 
 // Faces and lines among the solids, drawn from the farthest to the nearest.
 void drawSorted(QPainter& p, const Scene& s, const Camera& cam, const Eigen::Affine3d& m,
-                const std::optional<Layer>& only) {
+                const RenderOptions& o) {
+  const std::optional<Layer>& only = o.only;
   struct Item {
     double depth;
     int index;
@@ -89,8 +90,9 @@ void drawSorted(QPainter& p, const Scene& s, const Camera& cam, const Eigen::Aff
     poly.clear();
     for (int k = 0; k < f.corners; ++k) poly << screen(projected[it.index][k]);
     p.setBrush(c);
-    // An opaque face's own colour on its edges closes the hairline seams between faces.
-    if (f.colour.a == 255) {
+    // With antialiasing, an opaque face's own colour on its edges closes the hairline seams
+    // between faces; without, neighbouring faces meet exactly.
+    if (f.colour.a == 255 && !o.fast) {
       p.setPen(QPen(c, 1));
     } else {
       p.setPen(Qt::NoPen);
@@ -147,7 +149,7 @@ int statusBandHeight(int lines) { return lines > 0 ? lines * kStatusLineHeight +
 
 void render(QPainter& p, const Scene& s, const Camera& cam, const RenderOptions& o) {
   p.save();
-  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setRenderHint(QPainter::Antialiasing, !o.fast);
   p.setRenderHint(QPainter::TextAntialiasing, true);
   const int w = cam.width(), h = cam.height();
   if (!o.only) {
@@ -163,21 +165,22 @@ void render(QPainter& p, const Scene& s, const Camera& cam, const RenderOptions&
     if (l.layer == Layer::Floor && wanted(l.layer))
       drawLine(p, m * l.a, m * l.b, l.colour, l.width);
   }
-  drawSorted(p, s, cam, m, o.only);
+  drawSorted(p, s, cam, m, o);
   for (const Line& l : s.lines) {
     if (l.onTop && wanted(l.layer)) drawLine(p, m * l.a, m * l.b, l.colour, l.width);
-  }
-  for (const Marker& k : s.markers) {
-    if (!wanted(k.layer)) continue;
-    p.setPen(QPen(kOutline, 1));
-    p.setBrush(qcolor(k.fill));
-    p.drawEllipse(screen(m * k.at), k.radius, k.radius);
   }
   p.setFont(pixelFont(11));
   for (const Label& l : s.labels) {
     if (!wanted(l.layer)) continue;
     p.setPen(qcolor(l.colour));
     p.drawText(screen(m * l.at) + QPointF(7, -7), QString::fromStdString(l.text));
+  }
+  // Markers last: nothing hides where a joint or the tool centre point is.
+  for (const Marker& k : s.markers) {
+    if (!wanted(k.layer)) continue;
+    p.setPen(QPen(kOutline, 1));
+    p.setBrush(qcolor(k.fill));
+    p.drawEllipse(screen(m * k.at), k.radius, k.radius);
   }
   if (!o.only) {
     drawLegend(p, s, cam);

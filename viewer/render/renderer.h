@@ -22,6 +22,9 @@ struct RenderOptions {
   QStringList statusLines;
   // A banner across the view, e.g. "not connected"; the scene is drawn faded under it.
   QString banner;
+  // Without antialiasing: about a third of the time, for frames that follow each other
+  // quickly while the arm or the camera moves.
+  bool fast = false;
 };
 
 // Draws on the painter's device, which is camera.width() x camera.height() pixels.
