@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One entry point for a fresh Debian 12 machine:
 #   tools/dev.sh run       install what is needed, build, start kelvor-sim on 127.0.0.1 and
-#                          open the tester; the simulator stops when the tester closes
+#                          open the tester with kelvor-view beside it; the simulator and the
+#                          viewer stop when the tester closes
 #   tools/dev.sh test      install, build with warnings as errors, run every test, the
 #                          formatting check and the window smoke test
 #   tools/dev.sh sanitize  the test suite again under AddressSanitizer and UBSan
@@ -45,12 +46,16 @@ case "$cmd" in
     ready=$(mktemp)
     "$dir/sim/kelvor-sim" --listen 127.0.0.1:50420 >"$ready" &
     sim=$!
-    trap 'kill $sim 2>/dev/null || true; rm -f "$ready"' EXIT
+    viewer=
+    trap 'kill $sim $viewer 2>/dev/null || true; rm -f "$ready"' EXIT
     until grep -q 'listening on' "$ready"; do
       kill -0 $sim 2>/dev/null || { echo "dev.sh: kelvor-sim did not start" >&2; exit 1; }
       sleep 0.1
     done
     echo "dev.sh: $(head -n1 "$ready"); type 127.0.0.1 into IPAddress and press Connect"
+    # The tester's window is 729 pixels wide: the viewer goes to the right of it.
+    "$dir/bin/kelvor-view" eth:127.0.0.1:50420 --position 740,0 --size 800x700 &
+    viewer=$!
     "$dir/bin/kelvor-tester"
     ;;
   test)
@@ -77,7 +82,7 @@ case "$cmd" in
     done
     ;;
   *)
-    sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

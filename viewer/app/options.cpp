@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <charconv>
+#include <cstdlib>
 #include <sstream>
 
 #include "link/poller.h"
@@ -28,23 +29,33 @@ const char* kFooter =
     "\nExit status: 0 on success, 1 when --snapshot could not read the controller or\n"
     "write the file, 2 for a command line that is not understood.\n";
 
-// "800x600" to 800 and 600, each from kMinSide to kMaxSide.
-bool parseSize(const std::string& text, int& w, int& h) {
-  const auto x = text.find_first_of("xX");
-  if (x == std::string::npos) return false;
+constexpr int kMaxPosition = 100000;
+
+// "800x600" to 800 and 600 (separators "xX"), or "40,20" to 40 and 20 (separator ",").
+bool parsePair(const std::string& text, const char* separators, int& a, int& b) {
+  const auto sep = text.find_first_of(separators);
+  if (sep == std::string::npos) return false;
   const char* begin = text.data();
   const char* end = begin + text.size();
-  const auto a = std::from_chars(begin, begin + x, w);
-  const auto b = std::from_chars(begin + x + 1, end, h);
-  return a.ec == std::errc() && a.ptr == begin + x && b.ec == std::errc() && b.ptr == end &&
-         w >= kMinSide && w <= kMaxSide && h >= kMinSide && h <= kMaxSide;
+  const auto ra = std::from_chars(begin, begin + sep, a);
+  const auto rb = std::from_chars(begin + sep + 1, end, b);
+  return ra.ec == std::errc() && ra.ptr == begin + sep && rb.ec == std::errc() && rb.ptr == end;
+}
+
+bool parseSize(const std::string& text, int& w, int& h) {
+  return parsePair(text, "xX", w, h) && w >= kMinSide && w <= kMaxSide && h >= kMinSide &&
+         h <= kMaxSide;
+}
+
+bool parsePosition(const std::string& text, int& x, int& y) {
+  return parsePair(text, ",", x, y) && std::abs(x) <= kMaxPosition && std::abs(y) <= kMaxPosition;
 }
 
 }  // namespace
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
   ViewerOptions opt;
-  std::string size, view = viewName(opt.view);
+  std::string size, position, view = viewName(opt.view);
   CLI::App app{kDescription, "kelvor-view"};
   app.footer(kFooter);
   app.add_option("connection", opt.connection, "the controller's connection string")
@@ -65,6 +76,16 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
                              std::to_string(kMaxSide) + " pixels";
           },
           "WxH");
+  app.add_option("--position", position,
+                 "where the window's top-left corner goes on the screen (the window manager "
+                 "may decide otherwise)")
+      ->type_name("X,Y")
+      ->check(
+          [](const std::string& s) {
+            int x = 0, y = 0;
+            return parsePosition(s, x, y) ? std::string() : "--position must be X,Y in pixels";
+          },
+          "X,Y");
   app.add_option("--view", view, "the standard view to start with")
       ->check(CLI::IsMember({"iso", "front", "side", "top"}))
       ->capture_default_str();
@@ -107,6 +128,12 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
     parseSize(size, w, h);
     opt.width = w;
     opt.height = h;
+  }
+  if (!position.empty()) {
+    int x = 0, y = 0;
+    parsePosition(position, x, y);
+    opt.x = x;
+    opt.y = y;
   }
   opt.view = *viewFromName(view);
   result.options = opt;

@@ -13,6 +13,7 @@ struct ViewerOptions {
   std::string connection = "eth:127.0.0.1";
   std::string snapshot;  // a PNG file: render one frame into it and exit; empty: the window
   std::optional<int> width, height;  // --size; snapshot default 800x600, window 1024x768
+  std::optional<int> x, y;           // --position of the window on the screen
   View view = View::Iso;
   int timeoutMs = 1000;
   double rateHz = 30;

@@ -20,6 +20,7 @@ ViewWindow::ViewWindow(const ViewerOptions& options, bool startLink)
   setWindowTitle(QStringLiteral("kelvor-view - %1").arg(connection_));
   setCentralWidget(view_);
   resize(options.width.value_or(1024), options.height.value_or(768));
+  if (options.x && options.y) move(*options.x, *options.y);
 
   QToolBar* bar = addToolBar(QStringLiteral("Views"));
   bar->setMovable(false);

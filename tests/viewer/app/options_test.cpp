@@ -16,7 +16,8 @@ TEST(Options, DefaultsAndEveryOption) {
   EXPECT_EQ(p.options->rateHz, 30);
 
   p = parseCommandLine({"com:3:115200N:8:1", "--snapshot", "a.png", "--size", "640x480", "--view",
-                        "top", "--timeout", "250", "--rate", "10", "--wait", "2.5"});
+                        "top", "--timeout", "250", "--rate", "10", "--wait", "2.5", "--position",
+                        "740,-20"});
   ASSERT_TRUE(p.options) << p.err;
   EXPECT_EQ(p.options->connection, "com:3:115200N:8:1");
   EXPECT_EQ(p.options->snapshot, "a.png");
@@ -26,6 +27,8 @@ TEST(Options, DefaultsAndEveryOption) {
   EXPECT_EQ(p.options->timeoutMs, 250);
   EXPECT_EQ(p.options->rateHz, 10);
   EXPECT_EQ(p.options->waitSeconds, 2.5);
+  EXPECT_EQ(p.options->x, 740);
+  EXPECT_EQ(p.options->y, -20);
 }
 
 TEST(Options, RefusesWhatItDoesNotUnderstandWithStatus2) {
@@ -37,6 +40,9 @@ TEST(Options, RefusesWhatItDoesNotUnderstandWithStatus2) {
                                              {"--size", "5000x600"},
                                              {"--size", "-800x600"},
                                              {"--view", "back"},
+                                             {"--position", "740"},
+                                             {"--position", "740,0,0"},
+                                             {"--position", "740x0"},
                                              {"--rate", "31"},
                                              {"--rate", "0"},
                                              {"--timeout", "0"},
