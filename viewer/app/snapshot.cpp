@@ -44,7 +44,11 @@ int takeSnapshot(const ViewerOptions& options, std::ostream& err) {
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                               std::chrono::duration<double>(options.waitSeconds));
-    reading = mailbox.waitFor([](const Reading& r) { return r.complete; }, deadline);
+    reading = mailbox.waitFor([](const Reading& r) { return r.complete || r.givenUp; }, deadline);
+  }
+  if (reading && reading->givenUp) {
+    err << "kelvor-view: " << options.connection << ": " << reading->problem << "\n";
+    return 1;
   }
   if (!reading || !reading->complete) {
     err << "kelvor-view: no complete read from " << options.connection << " within "

@@ -46,6 +46,7 @@ ViewWindow::ViewWindow(const ViewerOptions& options, bool startLink)
 
   QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   status_->setFont(fixed);
+  status_->setTextFormat(Qt::PlainText);  // the error text comes from the controller
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   statusBar()->addWidget(status_, 1);
   showReading(Reading{});

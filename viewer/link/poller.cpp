@@ -27,8 +27,8 @@ std::chrono::steady_clock::duration period(double seconds) {
 
 bool sameContent(const Reading& a, const Reading& b) {
   return a.connected == b.connected && a.complete == b.complete && a.known == b.known &&
-         a.problem == b.problem && a.retryIn == b.retryIn && a.attempts == b.attempts &&
-         a.state == b.state && a.trail == b.trail;
+         a.givenUp == b.givenUp && a.problem == b.problem && a.retryIn == b.retryIn &&
+         a.attempts == b.attempts && a.state == b.state && a.trail == b.trail;
 }
 
 }  // namespace
@@ -60,6 +60,10 @@ void Poller::waitUntil(std::stop_token& stop, Clock::time_point t) {
 
 void Poller::run(std::stop_token stop) {
   while (!stop.stop_requested()) {
+    if (givenUp_) {
+      waitUntil(stop, Clock::time_point::max());
+      break;
+    }
     if (!connected_) {
       waitUntil(stop, nextAttempt_);
       if (stop.stop_requested()) break;
@@ -98,7 +102,8 @@ bool Poller::connect() {
   const int32_t rc = klv_Connect(conn.data(), opt_.timeoutMs, 0);
   if (rc != KLV_OK) {
     problem_ = codeText(rc);
-    retryIn_ = backoff_.next();
+    givenUp_ = rc == KLV_E_BAD_CONNECTION_STRING;
+    retryIn_ = givenUp_ ? 0 : backoff_.next();
     nextAttempt_ = Clock::now() + period(retryIn_);
     publish();
     return false;
@@ -250,6 +255,7 @@ void Poller::publish() {
   r.connected = connected_;
   r.complete = complete_;
   r.known = known_;
+  r.givenUp = givenUp_;
   r.problem = problem_;
   r.retryIn = retryIn_;
   r.attempts = attempts_;

@@ -80,6 +80,7 @@ class Poller {
   bool connected_ = false;
   bool complete_ = false;
   bool known_ = false;
+  bool givenUp_ = false;
   bool slowDone_ = false;
   std::string problem_;
   double retryIn_ = 0;

@@ -53,8 +53,10 @@ struct Reading {
   // Why there is no connection ("Connection refused"), or the last read the controller refused.
   std::string problem;
   double retryIn = 0;  // seconds until the next connection attempt, while not connected
-  int attempts = 0;    // connection attempts since the link started
-  double time = 0;     // seconds on the link's clock when the joints were read
+  // The connection string is not understood: no attempt will ever succeed, none is made.
+  bool givenUp = false;
+  int attempts = 0;  // connection attempts since the link started
+  double time = 0;   // seconds on the link's clock when the joints were read
   ControllerState state;
   std::vector<TrailSample> trail;  // oldest first; the joints of the last few seconds
   std::uint64_t serial = 0;        // counts the publications

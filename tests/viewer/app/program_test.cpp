@@ -108,6 +108,12 @@ TEST(Program, SnapshotFailuresSayWhyAndExitWith1) {
   EXPECT_TRUE(r.err.contains("no complete read")) << r.err.toStdString();
   EXPECT_TRUE(r.err.contains("0x80000005")) << r.err.toStdString();
 
+  // A connection string that can never work ends the wait at once.
+  r = runViewer({"eth:", "--snapshot", temp("none.png"), "--wait", "60"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.contains("kelvor-view: eth:: ")) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("0x80000003")) << r.err.toStdString();
+
   test::SimController c;
   r = runViewer({QString::fromStdString(c.eth()), "--snapshot", "/nonexistent/dir/x.png"});
   EXPECT_EQ(r.status, 1);
