@@ -14,10 +14,12 @@
 #include <thread>
 
 #include "kelvor.h"
+#include "readings.h"
 #include "render/renderer.h"
 #include "scene/scene.h"
 #include "sim_process.h"
 #include "state/arm_model.h"
+#include "text_lines.h"
 
 #ifndef KELVOR_VIEW_PATH
 #error "KELVOR_VIEW_PATH must name the kelvor-view executable"
@@ -27,29 +29,21 @@ namespace kelvor::view {
 namespace {
 
 using namespace std::chrono_literals;
+using test::countLines;
 
 // The default arm in mid-motion with tool 1, the four default areas (two enabled) and ten
 // seconds of path at 30 Hz.
 Reading busyReading() {
-  Reading r;
-  r.connected = r.complete = r.known = true;
-  ControllerState& s = r.state;
-  s.linkSs = HRecord7{350, 0, 0, 350, 0, 80, 0};
-  s.linkAa = HRecord7{50, 300, 50, 0, 0, 0, 0};
-  s.cal = HRecord7{};
-  s.tool = HRecord7{0, 0, 145, 0, 0, 0, 0};
-  s.work = HRecord7{};
-  s.toolNo = 1;
-  s.workNo = 0;
+  Reading r = test::defaultArmReading();
   for (std::size_t i = 0; i < robot::kDefaultAreas.size(); ++i) {
-    s.areas[i] = robot::convertArray<float>(robot::kDefaultAreas[i]);
+    r.state.areas[i] = robot::convertArray<float>(robot::kDefaultAreas[i]);
   }
   r.time = 10;
   for (int k = 0; k <= 300; ++k) {
     const float a = static_cast<float>(k) / 10;
     r.trail.push_back({k / 30.0, {a, a / 2, -a / 2, a, 20 + a / 3, 0, 0, 0, 0}});
   }
-  s.joints = r.trail.back().joints;
+  r.state.joints = r.trail.back().joints;
   return r;
 }
 
@@ -91,14 +85,6 @@ double cpuSeconds(pid_t pid) {
     if (i == 14 || i == 15) ticks += std::stod(field);
   }
   return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
-int countLines(const std::string& file, const std::string& text) {
-  std::ifstream in(file);
-  std::string line;
-  int n = 0;
-  while (std::getline(in, line)) n += line.find(text) != std::string::npos;
-  return n;
 }
 
 struct Window {

@@ -60,8 +60,9 @@ void Poller::waitUntil(std::stop_token& stop, Clock::time_point t) {
 
 void Poller::run(std::stop_token stop) {
   while (!stop.stop_requested()) {
-    if (givenUp_) {
-      waitUntil(stop, Clock::time_point::max());
+    if (givenUp_) {  // nothing left to do but wait for the end
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, stop, [] { return false; });
       break;
     }
     if (!connected_) {

@@ -2,27 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <mutex>
 #include <sstream>
 #include <thread>
 
 #include "sim_controller.h"
 #include "temp_path.h"
+#include "text_lines.h"
 
 namespace kelvor::view {
 namespace {
 
 using namespace std::chrono_literals;
+using test::countLines;
 using test::SimController;
-
-int countLines(const std::string& file, const std::string& text) {
-  std::ifstream in(file);
-  std::string line;
-  int n = 0;
-  while (std::getline(in, line)) n += line.find(text) != std::string::npos;
-  return n;
-}
 
 // Every reading the link publishes, in order.
 struct Recorder {
