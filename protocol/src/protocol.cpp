@@ -226,24 +226,37 @@ void Reader::floats(float* out, size_t n) {
 // ------------------------------------------------------------------------------------------
 // Signatures
 
-size_t arrayLength(char sig) {
+std::span<const std::string_view> elementNames(char sig) {
+  static constexpr std::string_view kV[] = {"X", "Y", "Z"};
+  static constexpr std::string_view kH[] = {"X", "Y", "Z", "RX", "RY", "RZ", "Spare"};
+  static constexpr std::string_view kP[] = {"X", "Y", "Z", "Rx", "Ry", "Rz", "Fig", "Spare"};
+  static constexpr std::string_view kJ[] = {"J1", "J2", "J3", "J4", "J5", "J6", "J7", "J8", "J9"};
+  static constexpr std::string_view kT[] = {"X",  "Y",  "Z",  "Ox",  "Oy",   "Oz",
+                                            "Ax", "Ay", "Az", "Fig", "Spare"};
+  static constexpr std::string_view kA[] = {"X",  "Y",  "Z",   "RX",  "RY",  "RZ",     "Dx",
+                                            "Dy", "Dz", "I/O", "Pos", "Err", "Enable", "Spare"};
+  static constexpr std::string_view kK[] = {"J1", "J2", "J3", "J4", "J5", "J6", "Spare"};
   switch (sig) {
     case 'V':
-      return 3;
+      return kV;
     case 'H':
-      return 7;
+      return kH;
     case 'P':
-      return 8;
+      return kP;
     case 'J':
-      return 9;
+      return kJ;
     case 'T':
-      return 11;
+      return kT;
     case 'A':
-      return 14;
+      return kA;
+    case 'K':
+      return kK;
     default:
-      return 0;
+      return {};
   }
 }
+
+size_t arrayLength(char sig) { return elementNames(sig).size(); }
 
 namespace {
 

@@ -246,10 +246,21 @@ TEST(Signatures, MatchAndFormat) {
   EXPECT_EQ(describeFrame(rep), "reply   #12 get_VarS -> ok \"a\\\"b\"");
 }
 
+TEST(Signatures, ArraysHaveTheirWireLengthsAndDistinctElementNames) {
+  const std::vector<std::pair<char, size_t>> lengths = {{'V', 3},  {'H', 7},  {'P', 8}, {'J', 9},
+                                                        {'T', 11}, {'A', 14}, {'K', 7}};
+  for (const auto& [sig, n] : lengths) {
+    EXPECT_EQ(arrayLength(sig), n) << sig;
+    const auto names = elementNames(sig);
+    EXPECT_EQ(std::set<std::string_view>(names.begin(), names.end()).size(), n) << sig;
+  }
+  for (char scalar : std::string("ifds")) EXPECT_TRUE(elementNames(scalar).empty()) << scalar;
+}
+
 TEST(Functions, TableIsConsistent) {
   std::set<uint16_t> ids;
   std::set<std::string> names;
-  const std::string allowed = "ifdsVHPJTA";
+  const std::string allowed = "ifdsVHPJTAK";
   for (const FuncInfo& f : allFuncs()) {
     EXPECT_TRUE(ids.insert(f.id).second) << f.name;
     EXPECT_TRUE(names.insert(f.name).second) << f.name;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -124,7 +125,11 @@ class Reader {
   bool fail_ = false;
 };
 
-// Number of floats of an array signature character (V H P J T A), 0 for others.
+// Names of the elements of an array signature character (V H P J T A K), in order; empty for
+// the scalar characters. This is the one list of element names: programs that show arrays
+// take them from here.
+std::span<const std::string_view> elementNames(char sig);
+// Number of floats of an array signature character, 0 for others.
 size_t arrayLength(char sig);
 // True when payload holds exactly the fields of sig.
 bool matchesSignature(std::string_view sig, const uint8_t* data, size_t size);
