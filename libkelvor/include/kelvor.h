@@ -299,27 +299,27 @@ KLV_API int32_t klv_Calibrate(const float rot[7], const float len[7]);
  * value, v, p, j, t: the variable's content, written by klv_get_Var*, sent by klv_put_Var*
  * (V: 3 floats, P: 8, J: 9, T: 11).
  * ------------------------------------------------------------------------------------------- */
-KLV_API int32_t klv_get_VarI(int32_t no, int32_t* value);
-KLV_API int32_t klv_put_VarI(int32_t no, int32_t value);
-KLV_API int32_t klv_get_VarF(int32_t no, float* value);
-KLV_API int32_t klv_put_VarF(int32_t no, float value);
-KLV_API int32_t klv_get_VarD(int32_t no, double* value);
-KLV_API int32_t klv_put_VarD(int32_t no, double value);
+KLV_API int32_t klv_get_VarI(int32_t no, int32_t* value); /* value: content of I variable no */
+KLV_API int32_t klv_put_VarI(int32_t no, int32_t value);  /* value: new content of I variable no */
+KLV_API int32_t klv_get_VarF(int32_t no, float* value);   /* value: content of F variable no */
+KLV_API int32_t klv_put_VarF(int32_t no, float value);    /* value: new content of F variable no */
+KLV_API int32_t klv_get_VarD(int32_t no, double* value);  /* value: content of D variable no */
+KLV_API int32_t klv_put_VarD(int32_t no, double value);   /* value: new content of D variable no */
 /* buf/size: output buffer and its size; the string is truncated to size - 1 bytes. */
 KLV_API int32_t klv_get_VarS(int32_t no, char* buf, int32_t size);
 /* text: up to 1024 bytes (KLV_MAX_STRING), trailing spaces kept. */
 KLV_API int32_t klv_put_VarS(int32_t no, const char* text);
-KLV_API int32_t klv_get_VarIO(int32_t no, int32_t* value);
+KLV_API int32_t klv_get_VarIO(int32_t no, int32_t* value); /* value: IO bit no, 0 or 1 */
 /* value: 0 or 1, else KLV_C_VALUE_OUT_OF_RANGE. */
 KLV_API int32_t klv_put_VarIO(int32_t no, int32_t value);
-KLV_API int32_t klv_get_VarV(int32_t no, float v[3]);
-KLV_API int32_t klv_put_VarV(int32_t no, const float v[3]);
-KLV_API int32_t klv_get_VarP(int32_t no, float p[8]);
-KLV_API int32_t klv_put_VarP(int32_t no, const float p[8]);
-KLV_API int32_t klv_get_VarJ(int32_t no, float j[9]);
-KLV_API int32_t klv_put_VarJ(int32_t no, const float j[9]);
-KLV_API int32_t klv_get_VarT(int32_t no, float t[11]);
-KLV_API int32_t klv_put_VarT(int32_t no, const float t[11]);
+KLV_API int32_t klv_get_VarV(int32_t no, float v[3]);        /* v: content of V variable no */
+KLV_API int32_t klv_put_VarV(int32_t no, const float v[3]);  /* v: new content of V variable no */
+KLV_API int32_t klv_get_VarP(int32_t no, float p[8]);        /* p: content of P variable no */
+KLV_API int32_t klv_put_VarP(int32_t no, const float p[8]);  /* p: new content of P variable no */
+KLV_API int32_t klv_get_VarJ(int32_t no, float j[9]);        /* j: content of J variable no */
+KLV_API int32_t klv_put_VarJ(int32_t no, const float j[9]);  /* j: new content of J variable no */
+KLV_API int32_t klv_get_VarT(int32_t no, float t[11]);       /* t: content of T variable no */
+KLV_API int32_t klv_put_VarT(int32_t no, const float t[11]); /* t: new content of T variable no */
 
 /* ---------------------------------------------------------------------------------------------
  * Tasks. task: 1 to 8 (KLV_C_UNKNOWN_TASK otherwise).
