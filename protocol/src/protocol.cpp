@@ -1,5 +1,6 @@
 #include "kelvor/protocol.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -260,6 +261,15 @@ size_t arrayLength(char sig) { return elementNames(sig).size(); }
 
 namespace {
 
+// The shortest text that reads back as v, with a point whatever the process's locale (the
+// library runs inside programs that set one).
+template <class F>
+void appendNumber(std::string& text, F v) {
+  char buf[64];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+  text.append(buf, ec == std::errc() ? end : buf);
+}
+
 // Walks a payload along sig; appends a readable form to text when given.
 bool walk(std::string_view sig, const uint8_t* data, size_t size, std::string* text) {
   Reader r(data, size);
@@ -280,14 +290,12 @@ bool walk(std::string_view sig, const uint8_t* data, size_t size, std::string* t
       }
       case 'f': {
         const float v = r.f32();
-        std::snprintf(tmp, sizeof tmp, "%.9g", static_cast<double>(v));
-        if (text) *text += tmp;
+        if (text) appendNumber(*text, v);
         break;
       }
       case 'd': {
         const double v = r.f64();
-        std::snprintf(tmp, sizeof tmp, "%.17g", v);
-        if (text) *text += tmp;
+        if (text) appendNumber(*text, v);
         break;
       }
       case 's': {
@@ -316,8 +324,8 @@ bool walk(std::string_view sig, const uint8_t* data, size_t size, std::string* t
         for (size_t i = 0; i < n; ++i) {
           const float v = r.f32();
           if (text) {
-            std::snprintf(tmp, sizeof tmp, i ? " %.9g" : "%.9g", static_cast<double>(v));
-            *text += tmp;
+            if (i) *text += ' ';
+            appendNumber(*text, v);
           }
         }
         if (text) *text += ']';

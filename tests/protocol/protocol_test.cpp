@@ -238,6 +238,10 @@ TEST(Signatures, MatchAndFormat) {
   EXPECT_FALSE(matchesSignature("isPsi", ok.data(), ok.size()));  // too short
   EXPECT_FALSE(matchesSignature("isJs", ok.data(), ok.size()));
   EXPECT_EQ(formatPayload("if", Writer().i32(4).f32(2.5f).bytes().data(), 8), "4, 2.5");
+  // Numbers in their shortest exact form: 0.1f is not shown as 0.100000001.
+  const auto v = Writer().f32(0.1f).f32(-1e20f).f32(3).take();
+  EXPECT_EQ(formatPayload("V", v.data(), v.size()), "[0.1 -1e+20 3]");
+  EXPECT_EQ(formatPayload("d", Writer().f64(0.1).bytes().data(), 8), "0.1");
   const auto req =
       makeFrame(12, static_cast<uint16_t>(Func::put_VarI), Writer().i32(3).i32(42).take());
   EXPECT_EQ(describeFrame(req), "request #12 put_VarI(3, 42)");
