@@ -35,6 +35,24 @@
  *         target with every axis at rest; "" is the same as "@0"; never NULL
  *   next  "NEXT" to go on with the next command while this one runs; NULL or "" to wait
  *
+ * Call trace
+ *   When the environment variable KELVOR_TRACE names a file at the first call of the process,
+ *   the library appends one line per call to it (created if missing, never truncated);
+ *   KELVOR_TRACE=stderr writes to the standard error output. A line holds the local time the
+ *   call began, the process and thread, the function, its arguments, the result and, on
+ *   success, the outputs, and the duration:
+ *     2026-11-02T10:15:03.123456+01:00 4711/4711 klv_get_VarI(3) -> ok 42 (0.215 ms)
+ *   A failed call shows its code and text instead of "ok": "-> 0x1003 Value out of range".
+ *   With KELVOR_TRACE_FRAMES=1 every frame sent ("send") and received ("recv") is added in
+ *   hexadecimal before the line of its call, and "recv N bytes skipped" reports bytes that
+ *   formed no valid frame. Numbers are written with a point whatever the locale. Every line
+ *   is one write(2) to a file opened with O_APPEND: lines of threads and processes sharing
+ *   the file never mix, and a crash loses none. A trace file that cannot be opened is
+ *   reported once on stderr; no call fails because of the trace. klv_ErrorText is not
+ *   traced, nor are calls refused for a NULL pointer or a bad size before the lock (they
+ *   return KLV_E_INVALID_ARGUMENT at once). Without KELVOR_TRACE a call costs one test of a
+ *   flag.
+ *
  * Strings: output strings are always NUL-terminated and truncated to size - 1 characters.
  * Input strings other than next must not be NULL; they are sent with their exact length
  * (trailing spaces kept), at most KLV_MAX_STRING bytes.

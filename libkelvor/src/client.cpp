@@ -10,6 +10,7 @@
 #include "kelvor.h"
 #include "kelvor/codes.h"
 #include "kelvor/protocol.h"
+#include "trace.h"
 #include "transport.h"
 
 namespace kelvor::lib {
@@ -25,6 +26,7 @@ struct Connection {
   std::chrono::milliseconds timeout{KLV_DEFAULT_TIMEOUT_MS};
   uint16_t seq = 0;
   bool lost = false;
+  uint64_t tracedSkips = 0;  // bytes the decoder discarded that the trace has reported
 };
 
 // Serialises the calls. A call waits for the lock at most as long as its reply timeout, so
@@ -55,6 +57,7 @@ int32_t exchange(Connection& c, Func func, const std::vector<uint8_t>& request,
   req.func = id;
   req.payload = request;
   const std::vector<uint8_t> bytes = proto::encodeFrame(req);
+  if (trace::frames()) trace::sent(bytes);
   auto deadline = Clock::now() + c.timeout;
   switch (c.transport->writeAll(bytes.data(), bytes.size(), deadline)) {
     case IoResult::kOk:
@@ -69,6 +72,7 @@ int32_t exchange(Connection& c, Func func, const std::vector<uint8_t>& request,
   for (;;) {
     const uint64_t crcErrors = c.decoder.crcErrors();
     while (auto frame = c.decoder.next()) {
+      if (trace::frames()) trace::received(c.decoder, c.tracedSkips, *frame);
       if (frame->seq != req.seq) continue;  // a late reply to an earlier, timed-out call
       if (frame->type == proto::FrameType::kProgress) {
         if (frame->func == id) deadline = Clock::now() + c.timeout;
@@ -86,6 +90,7 @@ int32_t exchange(Connection& c, Func func, const std::vector<uint8_t>& request,
       }
       return KLV_OK;
     }
+    if (trace::frames()) trace::received(c.decoder, c.tracedSkips);
     if (c.decoder.crcErrors() != crcErrors && c.transport->interByteTimeout().count() > 0) {
       // Serial line: drop the rest of the damaged data and wait for a clean frame.
       c.transport->flushInput();
@@ -114,16 +119,25 @@ int32_t exchange(Connection& c, Func func, const std::vector<uint8_t>& request,
 }
 
 // Runs one call under the lock. parse reads the outputs and runs only on success.
-int32_t call(Func func, const Writer& request, const std::function<void(Reader&)>& parse = {}) {
+int32_t run(Func func, const Writer& request, const std::function<void(Reader&)>& parse,
+            std::vector<uint8_t>& outputs) {
   const auto lock = lockCall();
   if (!lock) return KLV_E_TIMEOUT;
   if (!g_conn) return KLV_E_NOT_CONNECTED;
-  std::vector<uint8_t> outputs;
   const int32_t rc = exchange(*g_conn, func, request.bytes(), outputs);
   if (rc == KLV_OK && parse) {
     Reader r(outputs);
     parse(r);
   }
+  return rc;
+}
+
+int32_t call(Func func, const Writer& request, const std::function<void(Reader&)>& parse = {}) {
+  std::vector<uint8_t> outputs;
+  if (!trace::on()) return run(func, request, parse, outputs);
+  const trace::Start start = trace::now();
+  const int32_t rc = run(func, request, parse, outputs);
+  trace::call(start, func, request.bytes(), rc, outputs);
   return rc;
 }
 
@@ -218,6 +232,14 @@ int32_t connect(char* conn, int32_t timeoutMs, int32_t flags) {
   return KLV_OK;
 }
 
+int32_t disconnect() {
+  const auto lock = lockCall();
+  if (!lock) return KLV_E_TIMEOUT;
+  if (!g_conn) return KLV_E_NOT_CONNECTED;
+  g_conn.reset();
+  return KLV_OK;
+}
+
 }  // namespace
 }  // namespace kelvor::lib
 
@@ -229,15 +251,19 @@ using kelvor::proto::Writer;
 extern "C" {
 
 int32_t klv_Connect(char* conn, int32_t timeout_ms, int32_t flags) {
-  return connect(conn, timeout_ms, flags);
+  if (!trace::on()) return connect(conn, timeout_ms, flags);
+  const trace::Start start = trace::now();
+  const int32_t rc = connect(conn, timeout_ms, flags);
+  trace::connect(start, conn, timeout_ms, flags, rc);
+  return rc;
 }
 
 int32_t klv_Disconnect(void) {
-  const auto lock = lockCall();
-  if (!lock) return KLV_E_TIMEOUT;
-  if (!g_conn) return KLV_E_NOT_CONNECTED;
-  g_conn.reset();
-  return KLV_OK;
+  if (!trace::on()) return disconnect();
+  const trace::Start start = trace::now();
+  const int32_t rc = disconnect();
+  trace::call(start, "klv_Disconnect", {}, rc);
+  return rc;
 }
 
 int32_t klv_ErrorText(int32_t code, char* buf, int32_t size) {

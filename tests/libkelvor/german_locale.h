@@ -13,8 +13,8 @@
 
 #include "run_process.h"
 
-#ifndef KLV_TEST_LOCALE_DIR
-#error "KLV_TEST_LOCALE_DIR must name a folder of the build tree"
+#ifndef KELVOR_TEST_LOCALE_DIR
+#error "KELVOR_TEST_LOCALE_DIR must name a folder of the build tree"
 #endif
 
 namespace kelvor::test {
@@ -24,7 +24,7 @@ inline constexpr const char* kGermanLocale = "de_DE.UTF-8";
 // The LOCPATH folder holding de_DE.UTF-8, or "" when it cannot be made (no localedef or no
 // locale sources).
 inline std::string germanLocaleDir() {
-  const std::string dir = KLV_TEST_LOCALE_DIR;
+  const std::string dir = KELVOR_TEST_LOCALE_DIR;
   const std::string target = dir + "/" + kGermanLocale;
   if (::access((target + "/LC_NUMERIC").c_str(), R_OK) == 0) return dir;
   if (::access("/usr/bin/localedef", X_OK) != 0) return {};
