@@ -15,6 +15,9 @@ const char* const kDescription =
     "separated by blanks or commas: klv DriveA @0 \"0 10 20 0 90 0 0 0 0\" \"\"\n"
     "-f runs one call per line of FILE (- for stdin), words quoted as in a POSIX shell.\n";
 
+// A day: longer intervals are surely typing mistakes (and would overflow the clock).
+constexpr int64_t kMaxIntervalMs = 86'400'000;
+
 const char* const kFooter =
     "Exit status: 0 success, 1 a call or the connect failed (the code is printed in\n"
     "hexadecimal with its text), 2 bad options or arguments (the usage line of the function\n"
@@ -59,7 +62,7 @@ int run(int argc, char** argv) {
           ->check(CLI::NonNegativeNumber)
           ->capture_default_str();
   app.add_option("--interval", intervalMs, "ms from the start of one call to the next")
-      ->check(CLI::NonNegativeNumber)
+      ->check(CLI::Range(int64_t{0}, kMaxIntervalMs))
       ->capture_default_str();
   app.add_flag("--list", list, "list every function with its arguments and exit");
   // FUNCTION and everything after it are the call: "-5" there is a number, not an option.

@@ -195,6 +195,7 @@ TEST_F(Klv, BadArgumentsPrintTheUsageLineExitWithTwoAndCallNothing) {
   }
   EXPECT_EQ(bare({"-t", "-5", "get_MotorState"}).exitCode, 2);
   EXPECT_EQ(bare({"--repeat", "x", "get_MotorState"}).exitCode, 2);
+  EXPECT_EQ(bare({"--repeat", "2", "--interval", "100000000000", "get_MotorState"}).exitCode, 2);
 }
 
 TEST_F(Klv, NegativeNumbersAfterTheFunctionAreArgumentsNotOptions) {

@@ -31,7 +31,11 @@ std::vector<Example> examples() {
 ProcessResult runExample(const Example& e, const std::string& connection) {
   std::vector<std::string> args = e.command;
   args.push_back(connection);
-  return runProcess(args, {std::string("LD_LIBRARY_PATH=") + KELVOR_LIBRARY_DIR, "KELVOR_TRACE"});
+  std::vector<std::string> env = {std::string("LD_LIBRARY_PATH=") + KELVOR_LIBRARY_DIR,
+                                  "KELVOR_TRACE"};
+  if (args[0] == PYTHON3 && *PYTHON3_PRELOAD)
+    env.push_back(std::string("LD_PRELOAD=") + PYTHON3_PRELOAD);
+  return runProcess(args, env);
 }
 
 TEST(Examples, ReadIdentityAndPositionAndWriteAVariable) {
