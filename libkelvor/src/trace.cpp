@@ -18,9 +18,39 @@
 #include "kelvor/codes.h"
 
 namespace kelvor::lib::trace {
+
+namespace detail {
+std::atomic<int> g_fd{kUnread};
+std::atomic<bool> g_frames{false};
+}  // namespace detail
+
 namespace {
 
 std::mutex g_writeMutex;
+bool g_pipe = false;  // the descriptor is a pipe or socket, whose reader may go away
+std::once_flag g_once;
+
+// Opens what KELVOR_TRACE names: the descriptor, or -1 after saying why not on stderr.
+int openTrace(const char* target) {
+  int fd = -1;
+  if (std::strcmp(target, "stderr") == 0) {
+    // A descriptor of its own: the program may close or reuse 2 later.
+    fd = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  } else {
+    // O_NONBLOCK only for the open: a FIFO without a reader fails instead of hanging.
+    fd = ::open(target, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+    if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  }
+  if (fd < 0) {
+    const std::string msg = std::string("libkelvor: KELVOR_TRACE: cannot write to ") + target +
+                            ": " + std::strerror(errno) + "; calls are not traced\n";
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, msg.data(), msg.size());
+    return -1;
+  }
+  struct stat st {};
+  g_pipe = ::fstat(fd, &st) != 0 || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode);
+  return fd;
+}
 
 void appendInt(std::string& s, long long v, int width = 0) {
   char buf[32];
@@ -71,13 +101,13 @@ std::string head(std::chrono::system_clock::time_point when) {
 // not end the process with SIGPIPE: the signal is held back while writing and a SIGPIPE the
 // write caused is taken back.
 void writeLine(std::string line) {
-  const Settings& s = settings();
+  const int fd = detail::g_fd.load();
   line += '\n';
   std::lock_guard lock(g_writeMutex);  // pipes split writes of more than PIPE_BUF bytes
   sigset_t pipeSet;
   sigset_t old;
   bool pending = false;
-  if (s.pipe) {
+  if (g_pipe) {
     sigemptyset(&pipeSet);
     sigaddset(&pipeSet, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSet, &old);
@@ -89,7 +119,7 @@ void writeLine(std::string line) {
   size_t left = line.size();
   bool broken = false;
   while (left > 0) {
-    const ssize_t n = ::write(s.fd, p, left);
+    const ssize_t n = ::write(fd, p, left);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {  // a full disk, a closed reader: this line is lost, the call goes on
       broken = n < 0 && errno == EPIPE;
@@ -98,7 +128,7 @@ void writeLine(std::string line) {
     p += n;
     left -= static_cast<size_t>(n);
   }
-  if (s.pipe) {
+  if (g_pipe) {
     if (broken && !pending) {
       const timespec zero{};
       sigtimedwait(&pipeSet, nullptr, &zero);
@@ -118,29 +148,15 @@ void appendHex(std::string& s, const uint8_t* data, size_t size) {
 
 }  // namespace
 
-Settings load() {
-  Settings s;
-  const char* target = std::getenv("KELVOR_TRACE");
-  if (!target || !*target) return s;
-  if (std::strcmp(target, "stderr") == 0) {
-    // A descriptor of its own: the program may close or reuse 2 later.
-    s.fd = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
-  } else {
-    // O_NONBLOCK only for the open: a FIFO without a reader fails instead of hanging.
-    s.fd = ::open(target, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
-    if (s.fd >= 0) ::fcntl(s.fd, F_SETFL, ::fcntl(s.fd, F_GETFL) & ~O_NONBLOCK);
-  }
-  if (s.fd < 0) {
-    const std::string msg = std::string("libkelvor: KELVOR_TRACE: cannot write to ") + target +
-                            ": " + std::strerror(errno) + "; calls are not traced\n";
-    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, msg.data(), msg.size());
-    return s;
-  }
-  struct stat st {};
-  s.pipe = ::fstat(s.fd, &st) != 0 || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode);
-  const char* frames = std::getenv("KELVOR_TRACE_FRAMES");
-  s.frames = frames && *frames && std::strcmp(frames, "0") != 0;
-  return s;
+bool detail::readOnce() {
+  std::call_once(g_once, [] {
+    const char* target = std::getenv("KELVOR_TRACE");
+    const int fd = target && *target ? openTrace(target) : -1;
+    const char* frames = std::getenv("KELVOR_TRACE_FRAMES");
+    g_frames.store(fd >= 0 && frames && *frames && std::strcmp(frames, "0") != 0);
+    g_fd.store(fd >= 0 ? fd : kOff);
+  });
+  return g_fd.load() >= 0;
 }
 
 void call(const Start& start, std::string_view function, std::string_view arguments, int32_t rc,
@@ -182,8 +198,8 @@ void connect(const Start& start, const char* conn, int32_t timeoutMs, int32_t fl
   call(start, "klv_Connect", conn ? args : "NULL, " + args, rc);
 }
 
-void call(const Start& start, proto::Func func, const std::vector<uint8_t>& request, int32_t rc,
-          const std::vector<uint8_t>& outputs) {
+void call(const Start& start, proto::Func func, std::span<const uint8_t> request, int32_t rc,
+          std::span<const uint8_t> outputs) {
   const proto::FuncInfo* info = proto::findFunc(static_cast<uint16_t>(func));
   if (!info) return;
   const std::string name = std::string("klv_") + info->name;

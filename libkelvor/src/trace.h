@@ -6,8 +6,10 @@
 // test of a flag.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -16,21 +18,19 @@
 
 namespace kelvor::lib::trace {
 
-struct Settings {
-  int fd = -1;          // where lines go; -1: tracing is off
-  bool frames = false;  // KELVOR_TRACE_FRAMES
-  bool pipe = false;    // fd is a pipe or socket, whose reader may go away
-};
+namespace detail {
+inline constexpr int kUnread = -2;  // the environment has not been read yet
+inline constexpr int kOff = -1;     // it asked for no trace
+extern std::atomic<int> g_fd;       // else the trace's descriptor
+extern std::atomic<bool> g_frames;  // KELVOR_TRACE_FRAMES
+bool readOnce();                    // reads the environment at the first call; true when on
+}  // namespace detail
 
-Settings load();
-
-// Read from the environment once, at the first call of the process.
-inline const Settings& settings() {
-  static const Settings s = load();
-  return s;
+// True when calls are traced. Without a trace this is the one test a call makes.
+inline bool active() {
+  return detail::g_fd.load(std::memory_order_relaxed) != detail::kOff && detail::readOnce();
 }
-inline bool on() { return settings().fd >= 0; }
-inline bool frames() { return settings().frames; }
+inline bool frames() { return detail::g_frames.load(std::memory_order_relaxed); }
 
 // When a call began.
 struct Start {
@@ -44,9 +44,10 @@ void call(const Start& start, std::string_view function, std::string_view argume
           std::string_view outputs = {});
 // klv_Connect's line; conn may be NULL.
 void connect(const Start& start, const char* conn, int32_t timeoutMs, int32_t flags, int32_t rc);
-// A call of the function list: arguments and outputs are read from the payloads.
-void call(const Start& start, proto::Func func, const std::vector<uint8_t>& request, int32_t rc,
-          const std::vector<uint8_t>& outputs);
+// A call of the function list: arguments and outputs are read from the payloads (spans, so
+// that the caller's vectors do not escape: the compiler keeps the untraced path as lean).
+void call(const Start& start, proto::Func func, std::span<const uint8_t> request, int32_t rc,
+          std::span<const uint8_t> outputs);
 // "send HEX" for a frame the library sent.
 void sent(const std::vector<uint8_t>& bytes);
 // "recv HEX" for a frame the decoder returned; before it, "recv N bytes skipped ..." when the
