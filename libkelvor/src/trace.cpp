@@ -1,6 +1,7 @@
 #include "trace.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -29,6 +30,15 @@ namespace {
 std::mutex g_writeMutex;
 bool g_pipe = false;  // the descriptor is a pipe or socket, whose reader may go away
 std::once_flag g_once;
+
+// The process and thread ids, asked once per thread (each is a system call); a forked child
+// asks again.
+struct Ids {
+  pid_t pid = 0;
+  pid_t tid = 0;
+};
+thread_local Ids t_ids;
+void forgetIds() { t_ids = {}; }
 
 // Opens what KELVOR_TRACE names: the descriptor, or -1 after saying why not on stderr.
 int openTrace(const char* target) {
@@ -67,8 +77,13 @@ std::string head(std::chrono::system_clock::time_point when) {
   const time_t secs = static_cast<time_t>(us.count() / 1000000);
   long long frac = us.count() % 1000000;
   if (frac < 0) frac += 1000000;
-  struct tm tm {};
-  localtime_r(&secs, &tm);
+  // localtime_r looks at the time zone file every time: once per second and thread is enough.
+  thread_local time_t cachedSecs = -1;
+  thread_local struct tm tm {};
+  if (secs != cachedSecs) {
+    localtime_r(&secs, &tm);
+    cachedSecs = secs;
+  }
   std::string s;
   s.reserve(160);
   appendInt(s, tm.tm_year + 1900LL, 4);
@@ -90,9 +105,10 @@ std::string head(std::chrono::system_clock::time_point when) {
   s += ':';
   appendInt(s, std::labs(offset) % 60, 2);
   s += ' ';
-  appendInt(s, ::getpid());
+  if (t_ids.tid == 0) t_ids = {::getpid(), ::gettid()};
+  appendInt(s, t_ids.pid);
   s += '/';
-  appendInt(s, ::gettid());
+  appendInt(s, t_ids.tid);
   s += ' ';
   return s;
 }
@@ -154,6 +170,7 @@ bool detail::readOnce() {
     const int fd = target && *target ? openTrace(target) : -1;
     const char* frames = std::getenv("KELVOR_TRACE_FRAMES");
     g_frames.store(fd >= 0 && frames && *frames && std::strcmp(frames, "0") != 0);
+    if (fd >= 0) pthread_atfork(nullptr, nullptr, forgetIds);
     g_fd.store(fd >= 0 ? fd : kOff);
   });
   return g_fd.load() >= 0;

@@ -4,6 +4,9 @@
 //   trace_child calls CONNECTION        a fixed sequence of calls, in the user's locale
 //   trace_child threads CONNECTION N K  N threads making K pairs of calls each
 //   trace_child broken-pipe CONNECTION  the calls with stderr a pipe nobody reads
+//   trace_child fork -                  a call without a connection before and after a fork,
+//                                       in the parent and in the child
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -89,6 +92,15 @@ int main(int argc, char** argv) {
     ::close(fds[0]);
     ::dup2(fds[1], STDERR_FILENO);
     calls(argv[2]);
+  } else if (mode == "fork") {
+    int32_t v = 0;
+    expect("klv_get_MotorState", klv_get_MotorState(&v), KLV_E_NOT_CONNECTED);
+    const pid_t child = ::fork();
+    expect("klv_get_MotorState", klv_get_MotorState(&v), KLV_E_NOT_CONNECTED);
+    if (child == 0) ::_exit(g_failures == 0 ? 0 : 1);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++g_failures;
   } else {
     std::printf("usage: trace_child calls|threads|broken-pipe CONNECTION [N K]\n");
     return 2;

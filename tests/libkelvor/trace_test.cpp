@@ -260,6 +260,20 @@ TEST_F(Trace, ThreadsWriteWholeLines) {
   EXPECT_EQ(tids.size(), size_t{kThreads} + 1);
 }
 
+TEST_F(Trace, AForkedChildWritesItsOwnProcessId) {
+  const ProcessResult r = child({"fork", "-"}, {"KELVOR_TRACE=" + path_});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  const auto lines = readTrace(path_);
+  ASSERT_EQ(lines.size(), 3u);
+  std::set<std::string> pids;
+  for (const Line& l : lines) {
+    EXPECT_EQ(l.body, "klv_get_MotorState() -> 0x80000001 Not connected to a controller");
+    EXPECT_EQ(l.pid, l.tid);  // each process's main thread
+    pids.insert(l.pid);
+  }
+  EXPECT_EQ(pids.size(), 2u);
+}
+
 TEST_F(Trace, ATraceThatCannotBeWrittenMakesNoCallFail) {
   SimProcess sim;
   const std::string fifo = ::testing::TempDir() + "kelvor_trace_fifo";
