@@ -2,8 +2,9 @@
 # Does the call trace cost anything when it is off? Builds the library as it was before the
 # trace was added and runs bench/trace_bench against it ("before") and against this tree's
 # library with KELVOR_TRACE unset ("off") and set to a file ("on"), in alternating rounds, and
-# prints the median times. With valgrind installed it also counts the instructions of one call
-# without a connection, which does not depend on the machine's load.
+# prints the fastest and the median repetition of each. On a shared machine the fastest is
+# the least disturbed figure. With valgrind installed it also counts the instructions of one
+# call without a connection, which does not depend on the machine's load at all.
 #   bench/trace_compare.sh [BUILD_DIR [REV]]
 # REV defaults to the parent of the commit that added libkelvor/src/trace.cpp.
 set -euo pipefail
@@ -29,14 +30,14 @@ shm=/dev/shm
 trace=$(mktemp "$shm/kelvor-trace.XXXXXX")
 results=$(mktemp)
 trap 'rm -f "$trace" "$results"' EXIT
-opts=(--benchmark_repetitions=5 --benchmark_report_aggregates_only=true --benchmark_format=csv)
+opts=(--benchmark_repetitions=5 --benchmark_format=csv)
 
-run() {  # LABEL [VAR=VALUE...]: one run, medians appended to $results as "LABEL NAME NS"
+run() {  # LABEL [VAR=VALUE...]: one run, each repetition appended to $results as "LABEL NAME NS"
   local label=$1
   shift
   env -u KELVOR_TRACE "$@" "$bench" "${opts[@]}" 2>/dev/null |
-    awk -F, -v label="$label" '$1 ~ /_median"?$/ {
-      gsub(/"/, "", $1); sub(/_median$/, "", $1); sub(/\/real_time/, "", $1); sub(/^BM_/, "", $1)
+    awk -F, -v label="$label" '$1 ~ /^"BM_/ && $1 !~ /_(mean|median|stddev|cv)"$/ {
+      gsub(/"/, "", $1); sub(/\/real_time/, "", $1); sub(/^BM_/, "", $1)
       t = $3; u = $5; gsub(/"/, "", u)
       if (u == "us") t *= 1000; else if (u == "ms") t *= 1000000
       print label, $1, t }' >>"$results"
@@ -48,18 +49,20 @@ for ((r = 1; r <= rounds; r++)); do
 done
 run on "KELVOR_TRACE=$trace"
 
-echo "median time per call over $rounds rounds of 5 repetitions (ns; 'on' traces to a file):"
+echo "time per call in ns, fastest / median of $rounds rounds of 5 repetitions ('on' traces to a file):"
 awk '{ key = $2 SUBSEP $1; v[key, ++n[key]] = $3; names[$2] = 1 }
-  function median(key,   m, a, i, j, t) {
+  function sorted(key,   m, i, j, t) {
     m = n[key]; for (i = 1; i <= m; i++) a[i] = v[key, i]
     for (i = 1; i <= m; i++) for (j = i + 1; j <= m; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
-    return m % 2 ? a[(m + 1) / 2] : (a[m / 2] + a[m / 2 + 1]) / 2 }
+    return m }
+  function best(key) { sorted(key); return a[1] }
+  function median(key,   m) { m = sorted(key); return m % 2 ? a[(m + 1) / 2] : (a[m / 2] + a[m / 2 + 1]) / 2 }
+  function cell(key) { return sprintf("%.1f / %.1f", best(key), median(key)) }
   END {
-    printf "%-26s %12s %12s %12s %11s\n", "benchmark", "before", "off", "on", "off/before"
+    printf "%-24s %22s %22s %22s\n", "benchmark", "before", "off", "on"
     for (name in names)
-      printf "%-26s %12.1f %12.1f %12.1f %11.3f\n", name, median(name SUBSEP "before"),
-        median(name SUBSEP "off"), median(name SUBSEP "on"),
-        median(name SUBSEP "off") / median(name SUBSEP "before")
+      printf "%-24s %22s %22s %22s\n", name, cell(name SUBSEP "before"), cell(name SUBSEP "off"),
+        cell(name SUBSEP "on")
   }' "$results"
 
 if command -v valgrind >/dev/null; then
