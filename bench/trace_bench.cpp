@@ -8,22 +8,13 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "kelvor.h"
-#include "sim_process.h"
-#include "test_util.h"
+#include "sim_connection.h"
 
 namespace {
 
-std::unique_ptr<kelvor::test::SimProcess> g_sim;
-
-void connectOnce() {
-  if (!g_sim) {
-    g_sim = std::make_unique<kelvor::test::SimProcess>();
-    kelvor::test::connect(g_sim->eth(), 1000);
-  }
-}
+using kelvor::bench::connectOnce;
 
 // The library's own work for a call: the lock, the connection check and (with this
 // library) the trace test, without any I/O.
@@ -59,8 +50,7 @@ int main(int argc, char** argv) {
   benchmark::AddCustomContext("trace", trace && *trace ? trace : "off");
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
-  if (g_sim) klv_Disconnect();
-  g_sim.reset();
+  kelvor::bench::disconnectAndStop();
   benchmark::Shutdown();
   return 0;
 }
