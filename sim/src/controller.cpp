@@ -143,9 +143,9 @@ Controller::Result Controller::handle(uint16_t id, const std::vector<uint8_t>& p
     if (rc == KLV_OK) {
       const auto& o = out.bytes();
       res.payload.insert(res.payload.end(), o.begin(), o.end());
+      res.motion = proto::movesArm(id);  // the motions are listed in functions.def
     } else {
       res.persistentChange = false;
-      res.motion = false;
     }
     return res;
   };
@@ -182,7 +182,6 @@ Controller::Result Controller::handle(uint16_t id, const std::vector<uint8_t>& p
       return;
     }
     current_ = target;
-    res.motion = true;
   };
 
   switch (func) {
