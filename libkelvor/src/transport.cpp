@@ -49,9 +49,9 @@ int waitFd(int fd, short events, Clock::time_point deadline) {
   }
 }
 
-class TcpTransport final : public Transport {
+class TcpTransport final : public FdTransport {
  public:
-  using Transport::Transport;
+  using FdTransport::FdTransport;
 
  protected:
   long sendSome(const uint8_t* data, size_t size) override {
@@ -59,13 +59,15 @@ class TcpTransport final : public Transport {
   }
 };
 
-class SerialTransport final : public Transport {
+class SerialTransport final : public FdTransport {
  public:
   SerialTransport(int fd, std::chrono::milliseconds interByte)
-      : Transport(fd), interByte_(interByte) {}
+      : FdTransport(fd), interByte_(interByte) {}
   void flushInput() override { ::tcflush(fd_, TCIFLUSH); }
-  bool zeroReadIsEnd() const override { return false; }
   std::chrono::milliseconds interByteTimeout() const override { return interByte_; }
+
+ protected:
+  bool zeroReadIsEnd() const override { return false; }
 
  private:
   std::chrono::milliseconds interByte_;
@@ -73,13 +75,13 @@ class SerialTransport final : public Transport {
 
 }  // namespace
 
-Transport::~Transport() {
+FdTransport::~FdTransport() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-long Transport::sendSome(const uint8_t* data, size_t size) { return ::write(fd_, data, size); }
+long FdTransport::sendSome(const uint8_t* data, size_t size) { return ::write(fd_, data, size); }
 
-IoResult Transport::writeAll(const uint8_t* data, size_t size, Clock::time_point deadline) {
+IoResult FdTransport::writeAll(const uint8_t* data, size_t size, Clock::time_point deadline) {
   while (size > 0) {
     const long n = sendSome(data, size);
     if (n > 0) {
@@ -99,7 +101,7 @@ IoResult Transport::writeAll(const uint8_t* data, size_t size, Clock::time_point
   return IoResult::kOk;
 }
 
-IoResult Transport::readSome(uint8_t* buf, size_t cap, Clock::time_point deadline, size_t& got) {
+IoResult FdTransport::readSome(uint8_t* buf, size_t cap, Clock::time_point deadline, size_t& got) {
   got = 0;
   bool hangup = false;
   for (;;) {
@@ -174,9 +176,8 @@ int32_t resolve(const std::string& host, const std::string& service, Clock::time
   return lookup->rc == 0 && list ? KLV_OK : KLV_E_HOST_NOT_FOUND;
 }
 
-int32_t openTcp(const std::string& host, uint16_t port, std::chrono::milliseconds timeout,
+int32_t openTcp(const std::string& host, uint16_t port, Clock::time_point deadline,
                 std::unique_ptr<Transport>& out) {
-  const auto deadline = Clock::now() + timeout;
   addrinfo* list = nullptr;
   const int32_t found = resolve(host, std::to_string(port), deadline, list);
   if (found != KLV_OK) return found;
