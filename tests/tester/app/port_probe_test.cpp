@@ -4,13 +4,19 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <thread>
 
 #include "com_ports.h"
 
@@ -38,6 +44,25 @@ class PortProbe : public ::testing::Test {
   char name_[128] = {};
   fs::path dir_;
 };
+
+// The probe of path in a child process, so that a probe that hangs or dies fails the test
+// instead of ending it: nullopt unless the child answers within 5 s.
+std::optional<bool> probeInChild(const DevicePortProber& prober, const std::string& path) {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(prober.deviceIsFree(path) ? 1 : 0);
+  int status = 0;
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > giveUp) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return std::nullopt;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (!WIFEXITED(status)) return std::nullopt;
+  return WEXITSTATUS(status) == 1;
+}
 
 TEST_F(PortProbe, FreeTerminalIsPresentAndKeepsItsSettings) {
   closeSlave();
@@ -90,6 +115,30 @@ TEST_F(PortProbe, UucpLockFileWithALivePidMarksThePortTaken) {
     out << "    999999\n";  // no such process: a stale lock
   }
   EXPECT_TRUE(prober().deviceIsFree(name_));
+}
+
+// Lock directories are writable by everyone: a lock file planted there as a FIFO, a huge
+// file or a link must neither stall nor crash the probe, nor be believed.
+TEST_F(PortProbe, PlantedLockFilesCannotStallCrashOrFoolTheProbe) {
+  closeSlave();
+  const fs::path lock = dir_ / ("LCK.." + fs::path(name_).filename().string());
+  ASSERT_EQ(::mkfifo(lock.c_str(), 0666), 0);
+  EXPECT_EQ(probeInChild(prober(), name_), std::optional<bool>(true)) << "FIFO";
+  fs::remove(lock);
+
+  {
+    std::ofstream out(lock);
+    out << "    " << ::getpid() << "\n";
+  }
+  ASSERT_EQ(::truncate(lock.c_str(), off_t{8} << 30), 0);  // 8 GiB, mostly a hole
+  EXPECT_EQ(probeInChild(prober(), name_), std::optional<bool>(false))
+      << "a huge file is read no further than the PID at its start";
+  fs::remove(lock);
+
+  const fs::path real = dir_ / "elsewhere";
+  std::ofstream(real) << "    " << ::getpid() << "\n";
+  fs::create_symlink(real, lock);
+  EXPECT_EQ(probeInChild(prober(), name_), std::optional<bool>(true)) << "a link is not followed";
 }
 
 TEST_F(PortProbe, ComNumbersReachTheirDevicesThroughTheTable) {
