@@ -166,6 +166,12 @@ extern "C" {
  *                                                N, E or O, D data bits 8 (the frames are
  *                                                binary), S stop bits 1 or 2, e.g.
  *                                                "com:3:115200N:8:1"
+ *               The serial device is opened only if it is a terminal that no other user
+ *               but root could have put in place: its entry (device or link) and the
+ *               directory holding it belong to the caller or root, and that directory is
+ *               writable by nobody else; otherwise KLV_E_PORT_OPEN. Virtual ports COM129 to
+ *               COM256 are links in the caller's private directory $XDG_RUNTIME_DIR/kelvor,
+ *               else /tmp/kelvor-UID.
  *   timeout_ms  reply timeout of every call in ms; 0 = KLV_DEFAULT_TIMEOUT_MS; negative is
  *               invalid. Also bounds the TCP connect and the handshake.
  *   flags       reserved, must be 0. */

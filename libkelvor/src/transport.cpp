@@ -1,6 +1,5 @@
 #include "transport.h"
 
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -18,6 +17,7 @@
 #include <thread>
 
 #include "kelvor.h"
+#include "port_access.h"
 #include "serial_speed.h"
 
 namespace kelvor::lib {
@@ -213,7 +213,7 @@ int32_t openTcp(const std::string& host, uint16_t port, Clock::time_point deadli
 }
 
 int32_t openSerial(const SerialSettings& s, std::unique_ptr<Transport>& out) {
-  const int fd = ::open(s.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = kelvor::openPortDevice(s.device);
   if (fd < 0) return KLV_E_PORT_OPEN;
   termios tio{};
   if (::tcgetattr(fd, &tio) != 0) {

@@ -21,6 +21,7 @@
 #include "faults.h"
 #include "kelvor.h"
 #include "kelvor/protocol.h"
+#include "port_access.h"
 #include "serial_speed.h"
 #include "state_file.h"
 
@@ -381,8 +382,9 @@ const char* kDescription =
     "  kelvor-sim: pty /dev/pts/N at LINK        (with --pty)\n"
     "SIGTERM or SIGINT stop it and remove the pty link.\n"
     "\n"
-    "To make the pty one of the tester's COM ports use a link /tmp/kelvor-COMn with n from\n"
-    "129 to 256, e.g. --pty /tmp/kelvor-COM200 for COM200.\n";
+    "To make the pty one of the tester's COM ports, name a virtual port: --pty COM200 (COM129\n"
+    "to COM256) links it in the user's private directory ($XDG_RUNTIME_DIR/kelvor, else\n"
+    "/tmp/kelvor-UID), created with mode 0700 if missing and refused unless private.\n";
 
 const char* kFooter =
     "\nFault injection:\n"
@@ -412,7 +414,8 @@ int run(int argc, char** argv) {
                  "picks a free one")
       ->capture_default_str();
   app.add_option("--pty", opt.ptyLink,
-                 "also serve a new pseudo-terminal and make LINK a symbolic link to it");
+                 "also serve a new pseudo-terminal behind the virtual port COMn (129 to 256), or "
+                 "make LINK a symbolic link to it");
   app.add_option("--serial", opt.serialDevice, "also serve the serial port DEVICE");
   app.add_option("--baud", opt.baud, "baud rate of --serial (8N1)")
       ->check(CLI::IsMember({9600, 19200, 38400, 57600, 115200}))
@@ -490,8 +493,13 @@ int run(int argc, char** argv) {
   const std::string addr = local.address().is_v6() ? "[" + local.address().to_string() + "]"
                                                    : local.address().to_string();
   std::unique_ptr<PtyPort> pty;
+  std::string ptyLink;
   if (!opt.ptyLink.empty()) {
-    pty = std::make_unique<PtyPort>(io, shared, opt.ptyLink);
+    if (!kelvor::ptyLinkPath(opt.ptyLink, ptyLink, error)) {
+      std::cerr << "kelvor-sim: --pty: " << error << std::endl;
+      return 1;
+    }
+    pty = std::make_unique<PtyPort>(io, shared, ptyLink);
     if (!pty->open(error)) {
       std::cerr << "kelvor-sim: " << error << std::endl;
       return 1;
@@ -511,7 +519,7 @@ int run(int argc, char** argv) {
   }
 
   std::printf("kelvor-sim: listening on %s:%u\n", addr.c_str(), local.port());
-  if (pty) std::printf("kelvor-sim: pty %s at %s\n", pty->slaveName().c_str(), opt.ptyLink.c_str());
+  if (pty) std::printf("kelvor-sim: pty %s at %s\n", pty->slaveName().c_str(), ptyLink.c_str());
   if (!opt.serialDevice.empty()) std::printf("kelvor-sim: serial %s\n", opt.serialDevice.c_str());
   std::fflush(stdout);
 

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "com_ports.h"
+#include "port_access.h"
 
 namespace {
 
@@ -58,12 +59,14 @@ bool DevicePortProber::isPresent(int n) {
 }
 
 bool DevicePortProber::deviceIsFree(const std::string& path) const {
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;  // absent, no access, or in exclusive mode (EBUSY)
-  bool free = ::isatty(fd) == 1;
+  // Absent, no access, not a terminal, open to tampering by others, or in exclusive mode
+  // (EBUSY).
+  const int fd = kelvor::openPortDevice(path);
+  if (fd < 0) return false;
+  bool free = true;
 #ifdef TIOCGEXCL
   int exclusive = 0;
-  if (free && ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) free = false;
+  if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) free = false;
 #endif
   if (free && ::flock(fd, LOCK_EX | LOCK_NB) != 0) free = false;
   ::close(fd);  // also releases our flock

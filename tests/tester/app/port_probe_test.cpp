@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "com_ports.h"
+#include "runtime_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -141,6 +142,28 @@ TEST_F(PortProbe, PlantedLockFilesCannotStallCrashOrFoolTheProbe) {
   EXPECT_EQ(probeInChild(prober(), name_), std::optional<bool>(true)) << "a link is not followed";
 }
 
+// A port listed only when nobody but the user or root could have put it there, and only a
+// terminal behind it.
+TEST_F(PortProbe, PortsOthersCouldHavePlantedAreNotListed) {
+  closeSlave();
+  const fs::path ports = dir_ / "ports";
+  fs::create_directory(ports);
+  ::chmod(ports.c_str(), 0700);
+  const fs::path link = ports / "COM200";
+  fs::create_symlink(name_, link);
+  EXPECT_TRUE(prober().deviceIsFree(link));
+  ASSERT_EQ(::chmod(ports.c_str(), 0777), 0);
+  EXPECT_FALSE(prober().deviceIsFree(link)) << "a directory others may write to";
+  ASSERT_EQ(::chmod(ports.c_str(), 0700), 0);
+  const fs::path devNull = ports / "COM201";
+  fs::create_symlink("/dev/null", devNull);
+  EXPECT_FALSE(prober().deviceIsFree(devNull)) << "a character device, but no terminal";
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::lchown(link.c_str(), kelvor::test::kNobody, kelvor::test::kNobody), 0);
+    EXPECT_FALSE(prober().deviceIsFree(link)) << "a link of user nobody";
+  }
+}
+
 TEST_F(PortProbe, ComNumbersReachTheirDevicesThroughTheTable) {
   closeSlave();
   const int n = 200;
@@ -152,7 +175,8 @@ TEST_F(PortProbe, ComNumbersReachTheirDevicesThroughTheTable) {
   EXPECT_EQ(kelvor::comDevicePath(33), "/dev/ttyUSB0");
   EXPECT_EQ(kelvor::comDevicePath(65), "/dev/ttyACM0");
   EXPECT_EQ(kelvor::comDevicePath(97), "/dev/ttyAMA0");
-  EXPECT_EQ(kelvor::comDevicePath(200), "/tmp/kelvor-COM200");
+  kelvor::test::PrivateRuntimeDir runtime;
+  EXPECT_EQ(kelvor::comDevicePath(200), runtime.portDir() + "/COM200");
   EXPECT_EQ(kelvor::comDevicePath(0), "");
   EXPECT_EQ(kelvor::comDevicePath(257), "");
 }
