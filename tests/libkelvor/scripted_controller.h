@@ -58,18 +58,29 @@ class Link {
     f.payload = std::move(payload);
     return f;
   }
+  // The same, but for some other request: no answer to req.
+  static proto::Frame strayFrameFor(const proto::Frame& req, proto::FrameType type,
+                                    std::vector<uint8_t> payload = {}) {
+    proto::Frame f = frameFor(req, type, std::move(payload));
+    ++f.seq;
+    return f;
+  }
   void reply(const proto::Frame& req, std::vector<uint8_t> payload) {
     send(frameFor(req, proto::FrameType::kReply, std::move(payload)));
   }
-  void progress(const proto::Frame& req) { send(frameFor(req, proto::FrameType::kProgress)); }
-  // Sends a progress frame every interval for as long as lasts (or until the client goes).
-  void progressFor(const proto::Frame& req, std::chrono::milliseconds lasts,
-                   std::chrono::milliseconds interval = std::chrono::milliseconds(5)) {
+  // Sends f every interval for as long as lasts (or until the client goes).
+  void sendEvery(const proto::Frame& f, std::chrono::milliseconds lasts,
+                 std::chrono::milliseconds interval) {
     const auto end = std::chrono::steady_clock::now() + lasts;
     while (alive() && std::chrono::steady_clock::now() < end) {
-      progress(req);
+      send(f);
       std::this_thread::sleep_for(interval);
     }
+  }
+  // Progress frames for req every interval, for as long as lasts.
+  void progressFor(const proto::Frame& req, std::chrono::milliseconds lasts,
+                   std::chrono::milliseconds interval = std::chrono::milliseconds(5)) {
+    sendEvery(frameFor(req, proto::FrameType::kProgress), lasts, interval);
   }
   // Sends chunk again and again, pausing between sends, for as long as lasts.
   void streamFor(const std::vector<uint8_t>& chunk, std::chrono::milliseconds lasts,
