@@ -14,7 +14,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build pkg-config git qt6-base-dev libgtest-dev libgmock-dev
-  googletest libbenchmark-dev libasio-dev libcli11-dev fonts-dejavu-core fonts-ipafont-gothic
+  googletest libbenchmark-dev libasio-dev libcli11-dev libeigen3-dev liborocos-kdl-dev
+  fonts-dejavu-core fonts-ipafont-gothic
   clang-format clang-14 libclang-rt-14-dev
   xvfb x11-utils xdotool imagemagick)
 

@@ -5,7 +5,6 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,7 +17,7 @@
 
 #include "kelvor.h"
 #include "port_access.h"
-#include "serial_speed.h"
+#include "serial_line.h"
 
 namespace kelvor::lib {
 
@@ -215,23 +214,8 @@ int32_t openTcp(const std::string& host, uint16_t port, Clock::time_point deadli
 int32_t openSerial(const SerialSettings& s, std::unique_ptr<Transport>& out) {
   const int fd = kelvor::openPortDevice(s.device);
   if (fd < 0) return KLV_E_PORT_OPEN;
-  termios tio{};
-  if (::tcgetattr(fd, &tio) != 0) {
-    ::close(fd);
-    return KLV_E_PORT_OPEN;
-  }
-  ::cfmakeraw(&tio);
-  const speed_t speed = kelvor::serialSpeed(s.baud);  // the connection string was checked
-  ::cfsetispeed(&tio, speed);
-  ::cfsetospeed(&tio, speed);
-  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-  tio.c_cflag |= CS8 | CLOCAL | CREAD;
-  if (s.parity == 'E') tio.c_cflag |= PARENB;
-  if (s.parity == 'O') tio.c_cflag |= PARENB | PARODD;
-  if (s.stopBits == 2) tio.c_cflag |= CSTOPB;
-  tio.c_cc[VMIN] = 0;
-  tio.c_cc[VTIME] = 0;
-  if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+  // Reads return at once: the transport polls before it reads.
+  if (!kelvor::setRawLine(fd, {s.baud, s.parity, s.stopBits, /*immediateReads=*/true})) {
     ::close(fd);
     return KLV_E_PORT_OPEN;
   }

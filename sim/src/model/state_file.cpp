@@ -6,7 +6,7 @@
 //   cal <7 x bits>   ss <7 x bits>   aa <7 x bits>
 //   end
 // Floats are kept as their bit patterns so every value comes back exactly.
-#include "state_file.h"
+#include "model/state_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -17,7 +17,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace kelvor::sim {
+namespace kelvor::sim::model {
 
 namespace {
 
@@ -258,4 +258,4 @@ bool loadState(const std::string& path, PersistentState& st, std::string& error)
   return true;
 }
 
-}  // namespace kelvor::sim
+}  // namespace kelvor::sim::model

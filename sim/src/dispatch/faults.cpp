@@ -1,11 +1,11 @@
-#include "faults.h"
+#include "dispatch/faults.h"
 
 #include <cerrno>
 #include <cstdlib>
 
 #include "kelvor/protocol.h"
 
-namespace kelvor::sim {
+namespace kelvor::sim::dispatch {
 
 namespace {
 
@@ -94,4 +94,4 @@ int Faults::delayFor(uint16_t func) const {
   return ms;
 }
 
-}  // namespace kelvor::sim
+}  // namespace kelvor::sim::dispatch

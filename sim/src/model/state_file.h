@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "controller.h"
+#include "model/persistent_state.h"
 
-namespace kelvor::sim {
+namespace kelvor::sim::model {
 
 // Loads FILE into state. A missing file leaves the defaults and succeeds; a damaged one fails
 // with a message in error.
@@ -15,4 +15,4 @@ bool loadState(const std::string& path, PersistentState& state, std::string& err
 // returns true the new content survives a crash.
 bool saveState(const std::string& path, const PersistentState& state, std::string& error);
 
-}  // namespace kelvor::sim
+}  // namespace kelvor::sim::model

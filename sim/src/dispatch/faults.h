@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace kelvor::sim {
+namespace kelvor::sim::dispatch {
 
 struct FailRule {
   uint16_t func = 0;
@@ -36,4 +36,4 @@ class Faults {
   int delayFor(uint16_t func) const;
 };
 
-}  // namespace kelvor::sim
+}  // namespace kelvor::sim::dispatch

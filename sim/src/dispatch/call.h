@@ -1,0 +1,87 @@
+// One request as its handler sees it: the controller, the request's arguments decoded in
+// order, the outputs of the reply and whether the reply waits for a motion.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kelvor/protocol.h"
+#include "model/controller.h"
+
+namespace kelvor::sim::dispatch {
+
+class Call {
+ public:
+  Call(model::Controller& controller, const std::vector<uint8_t>& payload)
+      : ctl(controller), in_(payload) {}
+
+  model::Controller& ctl;
+
+  // The next argument, of the type the request signature has at this place: int32_t (i),
+  // float (f), double (d), std::string (s) or a float record (V H P J T A). The dispatcher has
+  // checked the payload against the signature before the handler runs.
+  template <class T>
+  T arg() {
+    if constexpr (std::is_same_v<T, int32_t>) {
+      return in_.i32();
+    } else if constexpr (std::is_same_v<T, float>) {
+      return in_.f32();
+    } else if constexpr (std::is_same_v<T, double>) {
+      return in_.f64();
+    } else if constexpr (std::is_same_v<T, std::string>) {
+      return in_.str();
+    } else {
+      T a{};
+      in_.floats(a.data(), a.size());
+      return a;
+    }
+  }
+
+  // Appends an output to the reply, of the type the reply signature has at this place.
+  template <class T>
+  void reply(const T& v) {
+    if constexpr (std::is_same_v<T, int32_t>) {
+      out_.i32(v);
+    } else if constexpr (std::is_same_v<T, float>) {
+      out_.f32(v);
+    } else if constexpr (std::is_same_v<T, double>) {
+      out_.f64(v);
+    } else if constexpr (std::is_same_v<T, std::string>) {
+      out_.str(v);
+    } else {
+      out_.floats(v.data(), v.size());
+    }
+  }
+
+  // The outcome of a rule that yields a value: the value goes into the reply when accepted.
+  template <class T>
+  model::Status answer(model::Status status, const T& value) {
+    if (status.ok()) reply(value);
+    return status;
+  }
+
+  // The outcome of Controller::move: when accepted, the reply may wait for the motion's end.
+  model::Status motion(model::Status status, const model::MotionTicket& ticket) {
+    if (status.ok() && ticket.replyAtEnd) awaited_ = ticket.id;
+    return status;
+  }
+
+  // For the dispatcher and tests.
+  bool consumedRequest() const { return in_.ok(); }
+  const std::vector<uint8_t>& outputs() const { return out_.bytes(); }
+  std::optional<model::MotionId> awaitedMotion() const { return awaited_; }
+
+ private:
+  proto::Reader in_;
+  proto::Writer out_;
+  std::optional<model::MotionId> awaited_;
+};
+
+// A protocol function's handler: decodes the arguments, applies the controller's rule and
+// encodes the outputs. A refusal it returns is latched by the dispatcher.
+using Handler = model::Status (*)(Call&);
+
+}  // namespace kelvor::sim::dispatch

@@ -1,0 +1,57 @@
+// Executes requests on the controller: the fault hooks first, then the function's handler, the
+// refusal latch and, before the reply leaves, storing the persistent state when it changed.
+// Not thread-safe: the simulator runs every request on one thread, so each one is atomic.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dispatch/faults.h"
+#include "model/clock.h"
+#include "model/controller.h"
+
+namespace kelvor::sim::dispatch {
+
+class Dispatcher {
+ public:
+  // Stores the persistent state; false with a message when it could not.
+  using Store = std::function<bool(const model::PersistentState&, std::string& error)>;
+
+  struct Outcome {
+    std::vector<uint8_t> reply;  // the reply payload: result code, then the outputs
+    int32_t code = 0;
+    std::chrono::milliseconds delay{0};     // hold the reply back this long (--delay)
+    std::optional<model::MotionId> motion;  // the reply waits until this motion has ended
+  };
+
+  // The controller and the clock must outlive the dispatcher. Without a store nothing is kept.
+  Dispatcher(model::Controller& controller, const model::Clock& clock, Faults faults = {},
+             Store store = {})
+      : ctl_(controller), clock_(clock), faults_(std::move(faults)), store_(std::move(store)) {}
+
+  // Brings the controller to the clock's time and executes one request.
+  Outcome execute(uint16_t func, const std::vector<uint8_t>& payload);
+
+  // For an outcome whose reply waits for a motion: brings the controller to the clock's time
+  // and gives how much longer the motion is expected to run. Once it has ended: nothing, and
+  // outcome.motion is reset and outcome.reply holds the final reply.
+  std::optional<model::Duration> awaitMotion(Outcome& outcome);
+
+  model::Controller& controller() { return ctl_; }
+
+ private:
+  Outcome refuse(model::Status refusal);
+  // Stores the persistent state when it changed; false when that failed.
+  bool storeChanges();
+
+  model::Controller& ctl_;
+  const model::Clock& clock_;
+  Faults faults_;
+  Store store_;
+};
+
+}  // namespace kelvor::sim::dispatch

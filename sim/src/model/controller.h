@@ -1,0 +1,227 @@
+// The simulated controller: its state and the rules behind every protocol function, free of
+// any encoding. A rule answers with a Status; the caller latches refusals (latch) and stores
+// the persistent state when takePersistentChange() says so.
+//
+// Time enters only through tick(now): between two ticks the model does not change by itself.
+// A motion is accepted by move() at the time of the last tick and runs until a later tick
+// finds it ended.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "kelvor/protocol.h"
+#include "model/clock.h"
+#include "model/motion.h"
+#include "model/persistent_state.h"
+#include "model/records.h"
+#include "model/status.h"
+
+namespace kelvor::sim::model {
+
+struct Identity {
+  std::string romVersion = "1.0.0-sim";
+  std::string serialNo = "SIM-000001";
+  std::string robotType = "KV6-SIM";
+  uint16_t protocolVersion = proto::kProtocolVersion;  // announced in the handshake
+};
+
+class Controller {
+ public:
+  explicit Controller(Identity id = {}) : id_(std::move(id)) {}
+
+  // --- Time
+  // Brings the model to now: running motions progress, ended ones finish. An earlier now than
+  // the last one is ignored.
+  void tick(Time now);
+  Time now() const { return now_; }
+  // How long every motion takes.
+  void setMotionTime(Duration d) { motionTime_ = d; }
+
+  const Identity& identity() const { return id_; }
+
+  // --- Modes. Motor 0/1; automatic mode 0 none, 1 external, 2 internal; slave mode 0/1.
+  int32_t motor() const { return motor_; }
+  Status setMotor(int32_t on);
+  int32_t autoMode() const { return autoMode_; }
+  Status setAutoMode(int32_t mode);
+  int32_t autoEnable() const { return autoMode_ != 0 ? 1 : 0; }
+  // 1 Manual, 2 Teach, 3 Internal Auto, 4 External Auto.
+  int32_t operationMode() const;
+  int32_t deadmanSwitch() const { return 0; }
+  int32_t emergencyStop() const { return 0; }
+  int32_t slaveMode() const { return slave_; }
+  Status startSlave();
+  void stopSlave() { slave_ = 0; }
+
+  // --- The error latch: the last refusal or fault until it is cleared.
+  int32_t errorCode() const { return errorCode_; }
+  std::string errorDescription() const { return errorCode_ ? errorText_ : "No error"; }
+  // Latches a refusal; its text, or the code's standard text when it has none.
+  void latch(const Status& refusal);
+  // Clears the error when code is 0 or the latched code.
+  void clearError(int32_t code);
+
+  // --- Speeds (percent), the current tool and work, the configuration (Fig) for J2P.
+  float speed() const { return speed_; }
+  Status setSpeed(float percent);
+  float extSpeed() const { return extSpeed_; }
+  Status setExtSpeed(float percent);
+  int32_t tool() const { return tool_; }
+  Status setTool(int32_t no);
+  int32_t work() const { return work_; }
+  Status setWork(int32_t no);
+  int32_t fig() const { return fig_; }
+  Status setFig(int32_t fig);
+
+  // --- Position and motion
+  const P& currentP() const { return current_; }
+  J currentJ() const;
+  T currentT() const;
+  // Accepts a motion or refuses it (motor off, Comp out of range, target not finite).
+  Status move(const MotionRequest& request, MotionTicket& ticket);
+  MotionProgress motion(MotionId id) const;
+  // True while any motion runs.
+  bool moving() const { return !running_.empty(); }
+  // Targets of Approach (the target backed off by length), Depart (the current position
+  // backed off by length) and Drive (the current joints with one axis, 1 to 9, moved).
+  Status approachTarget(P target, float length, P& out) const;
+  Status departTarget(float length, P& out) const;
+  Status driveTarget(int32_t axis, float value, P& out) const;
+
+  // --- Conversions between the position forms and the deviations Dev (base frame) and
+  // DevH (hand frame).
+  Status p2t(const P& p, T& t) const;
+  Status p2j(const P& p, J& j) const;
+  Status j2p(const J& j, P& p) const;
+  Status j2t(const J& j, T& t) const;
+  Status t2p(const T& t, P& p) const;
+  Status t2j(const T& t, J& j) const;
+  Status dev(const P& base, const P& offset, P& out) const;
+  Status devH(const H& base, const H& offset, H& out) const;
+
+  // --- Definitions: tools, works (0 to 63) and areas (0 to 31); a number outside the table is
+  // KLV_C_UNKNOWN_DEFINITION. Values must be finite.
+  template <class R>
+  Status definition(Table<R> table, int32_t no, R& out) const;
+  template <class R>
+  Status define(Table<R> table, int32_t no, R value);
+
+  // --- Calibration and link parameters (finite).
+  const H& calData() const { return st_.calData; }
+  Status setCalData(const H& cal);
+  const H& linkSs() const { return st_.linkSs; }
+  const H& linkAa() const { return st_.linkAa; }
+  Status setLinkParams(const H& ss, const H& aa);
+  // Needs motor power off.
+  Status calibrate(const H& rot, const H& len);
+
+  // --- Variables: a number outside the table is KLV_C_VAR_NUMBER_OUT_OF_RANGE, I/O values
+  // must be 0 or 1 and strings at most kMaxVarS bytes.
+  template <class Value>
+  Status variable(Table<Value> table, int32_t no, Value& out) const;
+  template <class Value>
+  Status setVariable(Table<Value> table, int32_t no, Value value);
+
+  // --- Tasks 1 to 8; they start with a program name of 1 to 32 bytes in internal automatic
+  // mode.
+  Status startTask(int32_t task, const std::string& program);
+  Status stopTask(int32_t task);
+  Status taskState(int32_t task, int32_t& state) const;
+
+  // --- Persistence
+  const PersistentState& persistent() const { return st_; }
+  // Replaces the persistent state, e.g. by the one loaded at start. Not a change to store.
+  void restore(PersistentState st) { st_ = std::move(st); }
+  // True, once, when the persistent state has changed since the last call.
+  bool takePersistentChange() { return std::exchange(changed_, false); }
+
+ private:
+  struct RunningMotion {
+    MotionId id;
+    Time end;
+  };
+
+  template <size_t N>
+  static bool finite(const std::array<float, N>& a) {
+    for (float v : a) {
+      if (!std::isfinite(v)) return false;
+    }
+    return true;
+  }
+  template <class Value>
+  static bool has(const std::vector<Value>& table, int32_t no) {
+    return no >= 0 && static_cast<size_t>(no) < table.size();
+  }
+
+  Identity id_;
+  PersistentState st_;
+  bool changed_ = false;
+  Time now_{};
+  Duration motionTime_{};
+  MotionId lastMotion_ = 0;
+  std::vector<RunningMotion> running_;
+  int32_t motor_ = 0;
+  int32_t autoMode_ = 0;
+  int32_t slave_ = 0;
+  int32_t fig_ = 0;
+  int32_t errorCode_ = 0;
+  std::string errorText_;
+  float speed_ = 10.0f;
+  float extSpeed_ = 100.0f;
+  int32_t tool_ = 0;
+  int32_t work_ = 0;
+  P current_{};
+  std::array<int32_t, kTaskCount> taskState_{};
+  std::array<std::string, kTaskCount> taskProgram_{};
+};
+
+template <class R>
+Status Controller::definition(Table<R> table, int32_t no, R& out) const {
+  const auto& t = st_.*table;
+  if (!has(t, no)) return KLV_C_UNKNOWN_DEFINITION;
+  out = t[static_cast<size_t>(no)];
+  return {};
+}
+
+template <class R>
+Status Controller::define(Table<R> table, int32_t no, R value) {
+  auto& t = st_.*table;
+  if (!has(t, no)) return KLV_C_UNKNOWN_DEFINITION;
+  if (!finite(value)) return KLV_C_VALUE_OUT_OF_RANGE;
+  t[static_cast<size_t>(no)] = value;
+  changed_ = true;
+  return {};
+}
+
+template <class Value>
+Status Controller::variable(Table<Value> table, int32_t no, Value& out) const {
+  const auto& t = st_.*table;
+  if (!has(t, no)) return KLV_C_VAR_NUMBER_OUT_OF_RANGE;
+  out = t[static_cast<size_t>(no)];
+  return {};
+}
+
+template <class Value>
+Status Controller::setVariable(Table<Value> table, int32_t no, Value value) {
+  auto& t = st_.*table;
+  if (!has(t, no)) return KLV_C_VAR_NUMBER_OUT_OF_RANGE;
+  if constexpr (std::is_same_v<Value, std::string>) {
+    if (value.size() > kMaxVarS) return KLV_C_STRING_TOO_LONG;
+  }
+  if constexpr (std::is_same_v<Value, int32_t>) {
+    if (table == &PersistentState::varIO && value != 0 && value != 1) {
+      return {KLV_C_VALUE_OUT_OF_RANGE, "I/O value must be 0 or 1"};
+    }
+  }
+  t[static_cast<size_t>(no)] = std::move(value);
+  changed_ = true;
+  return {};
+}
+
+}  // namespace kelvor::sim::model

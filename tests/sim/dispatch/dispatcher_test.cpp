@@ -1,0 +1,135 @@
+// The dispatcher in-process with a manual clock: the refusal latch, the fault hooks, storing
+// before the reply, and replies that wait for a motion.
+#include "dispatch/dispatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "kelvor.h"
+#include "kelvor/protocol.h"
+
+namespace kelvor::sim::dispatch {
+namespace {
+
+using proto::Func;
+using proto::Reader;
+using proto::Writer;
+using std::chrono::milliseconds;
+using Outcome = Dispatcher::Outcome;
+
+Outcome run(Dispatcher& d, Func f, std::vector<uint8_t> payload = {}) {
+  return d.execute(static_cast<uint16_t>(f), payload);
+}
+
+// The single int32 output of an accepted reply.
+int32_t intOutput(const Outcome& o) {
+  Reader r(o.reply);
+  EXPECT_EQ(r.i32(), KLV_OK);
+  const int32_t v = r.i32();
+  EXPECT_TRUE(r.ok()) << "one int32 output";
+  return v;
+}
+
+class DispatcherTest : public ::testing::Test {
+ protected:
+  model::Controller ctl;
+  model::ManualClock clock;
+};
+
+TEST_F(DispatcherTest, RefusalsAreLatchedAndAnsweredWithTheirCodeOnly) {
+  Dispatcher d(ctl, clock);
+  Outcome o = run(d, Func::put_Speed, Writer().f32(200).take());
+  EXPECT_EQ(o.code, KLV_C_VALUE_OUT_OF_RANGE);
+  EXPECT_EQ(o.reply, Writer().i32(KLV_C_VALUE_OUT_OF_RANGE).take());
+  EXPECT_EQ(ctl.errorDescription(), "Speed out of range (0 to 100 %)");
+
+  o = d.execute(0x7777, {});
+  EXPECT_EQ(o.code, KLV_C_UNKNOWN_FUNCTION);
+  EXPECT_EQ(ctl.errorCode(), KLV_C_UNKNOWN_FUNCTION);
+  o = run(d, Func::put_VarI, Writer().i32(1).take());  // the value is missing
+  EXPECT_EQ(o.code, KLV_C_BAD_REQUEST);
+  EXPECT_EQ(ctl.errorDescription(), "Malformed request");
+
+  o = run(d, Func::get_ErrorCode);
+  EXPECT_EQ(intOutput(o), KLV_C_BAD_REQUEST) << "reads leave the latch alone";
+}
+
+TEST_F(DispatcherTest, FaultHooksAnswerInsteadOfExecuting) {
+  Faults faults;
+  std::string error;
+  faults.fails.push_back(*parseFailRule("put_VarI=0x1234", error));
+  faults.fails.push_back(*parseFailRule("get_MotorState=0:always", error));
+  faults.delays.push_back(*parseDelayRule("get_VarI=250", error));
+  Dispatcher d(ctl, clock, faults);
+
+  Outcome o = run(d, Func::put_VarI, Writer().i32(1).i32(5).take());
+  EXPECT_EQ(o.code, 0x1234);
+  EXPECT_EQ(o.reply.size(), 4u);
+  EXPECT_EQ(ctl.errorDescription(), "Injected fault (0x1234)");
+  o = run(d, Func::get_VarI, Writer().i32(1).take());
+  EXPECT_EQ(intOutput(o), 0) << "the failed request was not executed";
+  EXPECT_EQ(o.delay, milliseconds(250));
+
+  o = run(d, Func::put_VarI, Writer().i32(1).i32(5).take());
+  EXPECT_EQ(o.code, KLV_OK) << "the rule was used up";
+  EXPECT_EQ(o.delay, milliseconds(0));
+  o = run(d, Func::get_MotorState);
+  EXPECT_EQ(o.reply, Writer().i32(0).take()) << "success without outputs";
+  EXPECT_EQ(ctl.errorCode(), 0x1234) << "code 0 latches nothing";
+}
+
+TEST_F(DispatcherTest, ChangesAreStoredBeforeTheReplyAndFailuresReported) {
+  int stores = 0;
+  int32_t stored = 0;
+  bool failing = false;
+  Dispatcher d(ctl, clock, {}, [&](const model::PersistentState& st, std::string& error) {
+    ++stores;
+    stored = st.varI[3];
+    error = "disk full";
+    return !failing;
+  });
+  EXPECT_EQ(run(d, Func::put_VarI, Writer().i32(3).i32(9).take()).code, KLV_OK);
+  EXPECT_EQ(stores, 1);
+  EXPECT_EQ(stored, 9);
+  run(d, Func::get_VarI, Writer().i32(3).take());
+  run(d, Func::put_MotorState, Writer().i32(1).take());
+  run(d, Func::put_VarI, Writer().i32(-1).i32(9).take());
+  EXPECT_EQ(stores, 1) << "reads, settings and refusals store nothing";
+
+  failing = true;
+  const Outcome o = run(d, Func::put_VarI, Writer().i32(3).i32(10).take());
+  EXPECT_EQ(o.code, KLV_C_STORAGE_FAILED);
+  EXPECT_EQ(o.reply.size(), 4u);
+  EXPECT_EQ(ctl.errorDescription(), "State could not be stored");
+}
+
+TEST_F(DispatcherTest, AMotionReplyWaitsUntilTheModelSaysTheMotionEnded) {
+  ctl.setMotionTime(milliseconds(500));
+  Dispatcher d(ctl, clock);
+  run(d, Func::put_MotorState, Writer().i32(1).take());
+  const float p[8] = {1, 2, 3, 0, 0, 0, 0, 0};
+  Outcome motion = run(d, Func::MoveP, Writer().i32(0).str("").floats(p, 8).str("").take());
+  EXPECT_EQ(motion.code, KLV_OK);
+  ASSERT_TRUE(motion.motion);
+  EXPECT_EQ(d.awaitMotion(motion), milliseconds(500));
+
+  clock.advance(milliseconds(300));
+  EXPECT_EQ(intOutput(run(d, Func::get_MotionState)), 1);
+  EXPECT_EQ(d.awaitMotion(motion), milliseconds(200));
+  clock.advance(milliseconds(200));
+  EXPECT_EQ(d.awaitMotion(motion), std::nullopt);
+  EXPECT_FALSE(motion.motion);
+  EXPECT_EQ(motion.reply, Writer().i32(KLV_OK).take());
+  EXPECT_EQ(intOutput(run(d, Func::get_MotionState)), 0);
+
+  // A refused motion answers at once.
+  run(d, Func::put_MotorState, Writer().i32(0).take());
+  motion = run(d, Func::MoveP, Writer().i32(0).str("").floats(p, 8).str("").take());
+  EXPECT_EQ(motion.code, KLV_C_MOTOR_OFF);
+  EXPECT_FALSE(motion.motion);
+}
+
+}  // namespace
+}  // namespace kelvor::sim::dispatch

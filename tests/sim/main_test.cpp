@@ -1,0 +1,114 @@
+// The simulator program: its options and the state file across restarts.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "kelvor.h"
+#include "sim_process.h"
+#include "temp_path.h"
+#include "test_util.h"
+
+namespace kelvor::test {
+namespace {
+
+TEST(SimState, AcknowledgedValuesSurviveKill9) {
+  const std::string file = tempPath("state");
+  ::unlink(file.c_str());
+  const float tool[7] = {1.5f, -2, 3, 4, 5, 6, 7};
+  const float p[8] = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f};
+  const float cal[7] = {9, 8, 7, 6, 5, 4, 3};
+  {
+    SimProcess sim({"--state", file});
+    ASSERT_EQ(connect(sim.eth()), KLV_OK);
+    for (int i = 0; i < 50; ++i) ASSERT_EQ(klv_put_VarI(i, i * 3 + 1), KLV_OK);
+    ASSERT_EQ(klv_put_VarD(999, 1.0 / 7.0), KLV_OK);
+    ASSERT_EQ(klv_put_VarS(0, " padded  "), KLV_OK);
+    ASSERT_EQ(klv_put_VarIO(17, 1), KLV_OK);
+    ASSERT_EQ(klv_put_VarP(3, p), KLV_OK);
+    ASSERT_EQ(klv_put_ToolDef(2, tool), KLV_OK);
+    ASSERT_EQ(klv_put_CalData(cal), KLV_OK);
+    sim.stop(SIGKILL);
+    EXPECT_EQ(klv_Disconnect(), KLV_OK);
+  }
+  SimProcess sim({"--state", file});
+  ASSERT_EQ(connect(sim.eth()), KLV_OK);
+  for (int i = 0; i < 50; ++i) {
+    int32_t v = 0;
+    ASSERT_EQ(klv_get_VarI(i, &v), KLV_OK);
+    EXPECT_EQ(v, i * 3 + 1);
+  }
+  double d = 0;
+  ASSERT_EQ(klv_get_VarD(999, &d), KLV_OK);
+  EXPECT_TRUE(sameBits(d, 1.0 / 7.0));
+  char buf[32];
+  ASSERT_EQ(klv_get_VarS(0, buf, sizeof buf), KLV_OK);
+  EXPECT_STREQ(buf, " padded  ");
+  int32_t io = 0;
+  ASSERT_EQ(klv_get_VarIO(17, &io), KLV_OK);
+  EXPECT_EQ(io, 1);
+  float out[8];
+  ASSERT_EQ(klv_get_VarP(3, out), KLV_OK);
+  EXPECT_EQ(std::memcmp(out, p, sizeof p), 0);
+  ASSERT_EQ(klv_get_ToolDef(2, out), KLV_OK);
+  EXPECT_EQ(std::memcmp(out, tool, sizeof tool), 0);
+  ASSERT_EQ(klv_get_CalData(out), KLV_OK);
+  EXPECT_EQ(std::memcmp(out, cal, sizeof cal), 0);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+  ::unlink(file.c_str());
+}
+
+TEST(SimState, DamagedFileIsRefusedAtStart) {
+  const std::string file = tempPath("damaged");
+  {
+    std::ofstream os(file);
+    os << "kelvor-sim-state 1\nI 3 0000002a\n";  // no end line
+  }
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::execl(KELVOR_SIM_PATH, KELVOR_SIM_PATH, "--listen", "127.0.0.1:0", "--state", file.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  ::unlink(file.c_str());
+}
+
+TEST(SimOptions, BadOptionsAreRefusedAndHelpExplains) {
+  auto exitCode = [](std::vector<std::string> args) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      args.insert(args.begin(), KELVOR_SIM_PATH);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  EXPECT_EQ(exitCode({"--help"}), 0);
+  EXPECT_NE(exitCode({"--fail", "no_such_function=1"}), 0);
+  EXPECT_NE(exitCode({"--fail", "get_MotorState=1:sometimes"}), 0);
+  EXPECT_NE(exitCode({"--delay", "get_MotorState"}), 0);
+  EXPECT_NE(exitCode({"--listen", "127.0.0.1"}), 0);
+}
+
+}  // namespace
+}  // namespace kelvor::test
