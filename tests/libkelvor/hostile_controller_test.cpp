@@ -104,13 +104,14 @@ TEST_F(Hostile, DataThatKeepsComingDoesNotHoldACall) {
 }
 
 TEST_F(Hostile, AFloodOfGarbageEndsTheCallWithAProtocolError) {
-  // 1 MiB of the resynchronisation worst case at once, then the reply.
+  // 1 MiB of the resynchronisation worst case at once, then the reply. The call gives up after
+  // 64 KiB, long before its (here generous) timeout, however slow the machine.
   ScriptedController peer([](const proto::Frame& req, Link& link) {
     link.send(resyncWorstCase(256 * 1024));
     link.reply(req, okInt(1));
   });
-  ASSERT_EQ(connect(peer.eth(), kTimeout.count()), KLV_OK);
-  EXPECT_EQ(resultWithinTheTimeout(getMotorState), KLV_E_PROTOCOL);
+  ASSERT_EQ(connect(peer.eth(), 10000), KLV_OK);
+  EXPECT_EQ(getMotorState(), KLV_E_PROTOCOL);
 }
 
 TEST_F(Hostile, AReplyBehindSomeGarbageIsStillFound) {
