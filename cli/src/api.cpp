@@ -205,7 +205,7 @@ constexpr Function entry(std::string_view name, std::string_view request, std::s
   }
 }
 
-#define KLV_FUNC(id, name, request, reply)                                                \
+#define KLV_FUNC(id, name, request, reply, kind)                                          \
   static_assert(followsSignature<klv_##name>(request, reply),                             \
                 "klv_" #name ": the parameters in kelvor.h do not follow functions.def"); \
   static_assert(documented<klv_##name>(#name),                                            \
@@ -216,7 +216,7 @@ static_assert(followsSignature<klv_ErrorText>("i", "s"));
 static_assert(documented<klv_ErrorText>("ErrorText"));
 
 constexpr Function kAll[] = {
-#define KLV_FUNC(id, name, request, reply) entry<klv_##name>(#name, request, reply, true),
+#define KLV_FUNC(id, name, request, reply, kind) entry<klv_##name>(#name, request, reply, true),
 #include "kelvor/functions.def"
 #undef KLV_FUNC
     // Needs no connection: a text for any result code.

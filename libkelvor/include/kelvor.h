@@ -15,10 +15,15 @@
  *   call concurrently with anything.
  *
  * Timeouts
- *   klv_Connect() sets the reply timeout used by every call of the connection. No call blocks
- *   longer than that timeout, except that a long motion may be preceded by "in progress"
- *   frames from the controller; each one restarts the timeout. The connect itself, including
- *   the host-name lookup, the TCP connect and the handshake, shares one timeout.
+ *   klv_Connect() sets the reply timeout used by every call of the connection. A call ends
+ *   within that timeout, counted from its start, whatever the controller sends or fails to
+ *   send: waiting for another thread's call, sending the request and receiving the reply all
+ *   count against it. The one exception are the motions (see "Motions" below): each "in
+ *   progress" frame the controller sends for a motion restarts its timeout, so a motion may
+ *   last as long as the controller keeps reporting it. Progress frames for any other call are
+ *   ignored. klv_Connect() itself (host-name lookup, TCP connect and handshake) is bounded by
+ *   its one timeout. A call that has to skip more than 64 KiB of bytes that form no frame
+ *   gives up with KLV_E_PROTOCOL (a motion's progress frame renews that allowance too).
  *
  * Position formats (arrays of float)
  *   P  [8]  X, Y, Z (mm), A, B, C (deg, Z-Y-Z Euler angles), configuration, extra axis
@@ -55,7 +60,14 @@
  *
  * Strings: output strings are always NUL-terminated and truncated to size - 1 characters.
  * Input strings other than next must not be NULL; they are sent with their exact length
- * (trailing spaces kept), at most KLV_MAX_STRING bytes.
+ * (trailing spaces kept), at most KLV_MAX_STRING bytes. A reply string longer than that is
+ * KLV_E_PROTOCOL.
+ *
+ * Request size: the arguments of one call travel in one frame of at most 2043 bytes. Only a
+ * motion with long path and next strings can exceed it: path and next together may hold up
+ * to 1987 bytes (ApproachT), 1991 (MoveT), 1995 (ApproachJ), 1999 (MoveJ, ApproachP), 2003
+ * (MoveP, DriveA) or 2031 (Depart, Drive). A longer request fails at once with
+ * KLV_E_INVALID_ARGUMENT; nothing is sent.
  */
 #ifndef KELVOR_H
 #define KELVOR_H
@@ -75,6 +87,12 @@ extern "C" {
 /* ---------------------------------------------------------------------------------------------
  * Result codes
  *
+ *  Where a code comes from: the KLV_E_ codes (0x80000000 to 0x8000FFFF) are produced only by
+ *  the library (and the tester's loader), never taken from the controller; a controller's
+ *  reply yields KLV_OK or a positive controller code (1 to 0x7FFFFFFF). A reply carrying any
+ *  other code is reported as KLV_E_PROTOCOL, so that KLV_E_TIMEOUT, for instance, always means
+ *  that the library waited in vain. Values 0x80010000 to 0xFFFFFFFF are never returned.
+ *
  *  Code                          Value        Meaning
  *  KLV_OK                        0            success
  *  Library side (0x8000xxxx):
@@ -84,13 +102,17 @@ extern "C" {
  *  KLV_E_HOST_NOT_FOUND          0x80000004   host name could not be resolved
  *  KLV_E_CONNECTION_REFUSED      0x80000005   the controller refused or did not accept the
  *                                             TCP connection (nothing listens, unreachable)
- *  KLV_E_PORT_OPEN               0x80000006   serial port could not be opened or configured
+ *  KLV_E_PORT_OPEN               0x80000006   serial port could not be opened or configured,
+ *                                             is no terminal, or is not trusted (see
+ *                                             klv_Connect)
  *  KLV_E_TIMEOUT                 0x80000007   no reply (or TCP connect) within the timeout
  *  KLV_E_CONNECTION_LOST         0x80000008   connection broke; call klv_Disconnect()
- *  KLV_E_PROTOCOL                0x80000009   malformed or unexpected reply
+ *  KLV_E_PROTOCOL                0x80000009   malformed or unexpected reply, a reply code
+ *                                             of the library's range, or too much garbage
  *  KLV_E_VERSION_MISMATCH        0x8000000A   controller speaks another protocol version
  *  KLV_E_INVALID_ARGUMENT        0x8000000B   NULL pointer, size below 1, flags not 0,
- *                                             negative timeout, string too long
+ *                                             negative timeout, string too long, request
+ *                                             too long for one frame
  *  Returned only by the tester's loader, never by the library:
  *  KLV_E_LIBRARY_NOT_FOUND       0x80000101   libkelvor.so.1 could not be loaded
  *  KLV_E_FUNCTION_NOT_FOUND      0x80000102   a klv_ function is missing from the library
@@ -144,8 +166,9 @@ extern "C" {
 #define KLV_DEFAULT_PORT 50420
 /* Reply timeout used when klv_Connect() is given timeout_ms = 0. */
 #define KLV_DEFAULT_TIMEOUT_MS 1000
-/* Longest input string the library sends (bytes, without NUL); longer ones are
- * KLV_E_INVALID_ARGUMENT. A string variable holds up to 1024 bytes. */
+/* Longest string (bytes, without NUL) in either direction: a longer input string is
+ * KLV_E_INVALID_ARGUMENT, a longer reply string KLV_E_PROTOCOL. The wire protocol has the
+ * same limit. A string variable holds up to 1024 bytes. */
 #define KLV_MAX_STRING 1024
 
 /* ---------------------------------------------------------------------------------------------
@@ -161,6 +184,12 @@ extern "C" {
  *                                                N, E or O, D data bits 8 (the frames are
  *                                                binary), S stop bits 1 or 2, e.g.
  *                                                "com:3:115200N:8:1"
+ *               The serial device is opened only if it is a terminal that no other user
+ *               but root could have put in place: its entry (device or link) and the
+ *               directory holding it belong to the caller or root, and that directory is
+ *               writable by nobody else; otherwise KLV_E_PORT_OPEN. Virtual ports COM129 to
+ *               COM256 are links in the caller's private directory $XDG_RUNTIME_DIR/kelvor,
+ *               else /tmp/kelvor-UID.
  *   timeout_ms  reply timeout of every call in ms; 0 = KLV_DEFAULT_TIMEOUT_MS; negative is
  *               invalid. Also bounds the TCP connect and the handshake.
  *   flags       reserved, must be 0. */
@@ -236,8 +265,9 @@ KLV_API int32_t klv_put_CnfData(int32_t cnf);
 KLV_API int32_t klv_get_MotionState(int32_t* state);
 
 /* ---------------------------------------------------------------------------------------------
- * Motions. All need motor power (KLV_C_MOTOR_OFF) and answer when the motion has ended.
- * comp, path, next: see "Motion arguments" above.
+ * Motions. All need motor power (KLV_C_MOTOR_OFF) and answer when the motion has ended;
+ * meanwhile every progress frame from the controller restarts the timeout (see "Timeouts").
+ * These nine are the only such functions. comp, path, next: see "Motion arguments" above.
  * ------------------------------------------------------------------------------------------- */
 /* p: target, P format. */
 KLV_API int32_t klv_MoveP(int32_t comp, const char* path, const float p[8], const char* next);
