@@ -2,23 +2,13 @@
 // bytes a scalar get puts on the wire.
 #include <benchmark/benchmark.h>
 
-#include <memory>
-
 #include "kelvor.h"
 #include "kelvor/protocol.h"
-#include "sim_process.h"
-#include "test_util.h"
+#include "sim_connection.h"
 
 namespace {
 
-std::unique_ptr<kelvor::test::SimProcess> g_sim;
-
-void connectOnce() {
-  if (!g_sim) {
-    g_sim = std::make_unique<kelvor::test::SimProcess>();
-    kelvor::test::connect(g_sim->eth(), 1000);
-  }
-}
+using kelvor::bench::connectOnce;
 
 void BM_GetMotorState(benchmark::State& state) {
   connectOnce();
@@ -78,8 +68,7 @@ BENCHMARK(BM_DecodeFrame);
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
-  klv_Disconnect();
-  g_sim.reset();
+  kelvor::bench::disconnectAndStop();
   benchmark::Shutdown();
   return 0;
 }

@@ -7,14 +7,17 @@
 #                          formatting check and the window smoke test
 #   tools/dev.sh sanitize  the test suite again under AddressSanitizer and UBSan
 #   tools/dev.sh bench     build and run the benchmarks
-# BUILD_DIR (default: build, or build-asan for sanitize) chooses the build folder.
+#   tools/dev.sh fuzz      build the libFuzzer targets of fuzz/ with clang and run each for
+#                          FUZZ_SECONDS (default 15) from its seed corpus; fails on any crash,
+#                          leak, sanitizer report or broken invariant
+# BUILD_DIR (default: build, or build-asan, build-bench, build-fuzz) chooses the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build pkg-config git qt6-base-dev libgtest-dev libgmock-dev
   googletest libbenchmark-dev libasio-dev libcli11-dev libeigen3-dev liborocos-kdl-dev
-  fonts-dejavu-core fonts-ipafont-gothic
-  clang-format
+  nlohmann-json3-dev locales python3 fonts-dejavu-core fonts-ipafont-gothic
+  clang-format clang-14 libclang-rt-14-dev
   xvfb x11-utils xdotool imagemagick)
 
 install_deps() {
@@ -81,8 +84,32 @@ case "$cmd" in
       [ -x "$b" ] && "$b"
     done
     ;;
+  fuzz)
+    install_deps
+    dir=${BUILD_DIR:-build-fuzz}
+    secs=${FUZZ_SECONDS:-15}
+    CC=clang-14 CXX=clang++-14 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DKELVOR_BUILD_FUZZERS=ON -DKELVOR_BUILD_TESTER=OFF -DKELVOR_BUILD_VIEWER=OFF \
+      -DKELVOR_BUILD_TESTS=OFF -DKELVOR_BUILD_BENCHMARKS=OFF -DKELVOR_WERROR=ON >/dev/null
+    cmake --build "$dir" -j"$(nproc)" --target fuzzers
+    for target in "$dir"/fuzz/fuzz_*; do
+      name=${target##*/fuzz_}
+      work=$(mktemp -d)  # new inputs go here; the committed corpus stays as it is
+      if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        "$target" -max_total_time="$secs" -timeout=10 -print_final_stats=1 \
+        -artifact_prefix="$dir/fuzz/$name-" "$work" "fuzz/corpus/$name" >"$work/log" 2>&1; then
+        tail -n 40 "$work/log" >&2
+        echo "dev.sh: fuzz_$name failed; the failing input is in $dir/fuzz/" >&2
+        rm -rf "$work"
+        exit 1
+      fi
+      runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log")
+      echo "dev.sh: fuzz_$name: $runs executions in $secs s, no finding"
+      rm -rf "$work"
+    done
+    ;;
   *)
-    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -15,10 +15,15 @@
  *   call concurrently with anything.
  *
  * Timeouts
- *   klv_Connect() sets the reply timeout used by every call of the connection. No call blocks
- *   longer than that timeout, except that a long motion may be preceded by "in progress"
- *   frames from the controller; each one restarts the timeout. The connect itself, including
- *   the host-name lookup, the TCP connect and the handshake, shares one timeout.
+ *   klv_Connect() sets the reply timeout used by every call of the connection. A call ends
+ *   within that timeout, counted from its start, whatever the controller sends or fails to
+ *   send: waiting for another thread's call, sending the request and receiving the reply all
+ *   count against it. The one exception are the motions (see "Motions" below): each "in
+ *   progress" frame the controller sends for a motion restarts its timeout, so a motion may
+ *   last as long as the controller keeps reporting it. Progress frames for any other call are
+ *   ignored. klv_Connect() itself (host-name lookup, TCP connect and handshake) is bounded by
+ *   its one timeout. A call that has to skip more than 64 KiB of bytes that form no frame
+ *   gives up with KLV_E_PROTOCOL (a motion's progress frame renews that allowance too).
  *
  * Position formats (arrays of float)
  *   P  [8]  X, Y, Z (mm), A, B, C (deg, Z-Y-Z Euler angles), configuration, extra axis
@@ -35,9 +40,34 @@
  *         target with every axis at rest; "" is the same as "@0"; never NULL
  *   next  "NEXT" to go on with the next command while this one runs; NULL or "" to wait
  *
+ * Call trace
+ *   When the environment variable KELVOR_TRACE names a file at the first call of the process,
+ *   the library appends one line per call to it (created if missing, never truncated);
+ *   KELVOR_TRACE=stderr writes to the standard error output. A line holds the local time the
+ *   call began, the process and thread, the function, its arguments, the result and, on
+ *   success, the outputs, and the duration:
+ *     2026-11-02T10:15:03.123456+01:00 4711/4711 klv_get_VarI(3) -> ok 42 (0.215 ms)
+ *   A failed call shows its code and text instead of "ok": "-> 0x1003 Value out of range".
+ *   With KELVOR_TRACE_FRAMES=1 every frame sent ("send") and received ("recv") is added in
+ *   hexadecimal before the line of its call, and "recv N bytes skipped" reports bytes that
+ *   formed no valid frame. Numbers are written with a point whatever the locale. Every line
+ *   is one write(2) to a file opened with O_APPEND: lines of threads and processes sharing
+ *   the file never mix, and a crash loses none. A trace file that cannot be opened is
+ *   reported once on stderr; no call fails because of the trace. klv_ErrorText is not
+ *   traced, nor are calls refused for a NULL pointer or a bad size before the lock (they
+ *   return KLV_E_INVALID_ARGUMENT at once). Without KELVOR_TRACE a call costs one test of a
+ *   flag.
+ *
  * Strings: output strings are always NUL-terminated and truncated to size - 1 characters.
  * Input strings other than next must not be NULL; they are sent with their exact length
- * (trailing spaces kept), at most KLV_MAX_STRING bytes.
+ * (trailing spaces kept), at most KLV_MAX_STRING bytes. A reply string longer than that is
+ * KLV_E_PROTOCOL.
+ *
+ * Request size: the arguments of one call travel in one frame of at most 2043 bytes. Only a
+ * motion with long path and next strings can exceed it: path and next together may hold up
+ * to 1987 bytes (ApproachT), 1991 (MoveT), 1995 (ApproachJ), 1999 (MoveJ, ApproachP), 2003
+ * (MoveP, DriveA) or 2031 (Depart, Drive). A longer request fails at once with
+ * KLV_E_INVALID_ARGUMENT; nothing is sent.
  */
 #ifndef KELVOR_H
 #define KELVOR_H
@@ -57,6 +87,12 @@ extern "C" {
 /* ---------------------------------------------------------------------------------------------
  * Result codes
  *
+ *  Where a code comes from: the KLV_E_ codes (0x80000000 to 0x8000FFFF) are produced only by
+ *  the library (and the tester's loader), never taken from the controller; a controller's
+ *  reply yields KLV_OK or a positive controller code (1 to 0x7FFFFFFF). A reply carrying any
+ *  other code is reported as KLV_E_PROTOCOL, so that KLV_E_TIMEOUT, for instance, always means
+ *  that the library waited in vain. Values 0x80010000 to 0xFFFFFFFF are never returned.
+ *
  *  Code                          Value        Meaning
  *  KLV_OK                        0            success
  *  Library side (0x8000xxxx):
@@ -66,13 +102,17 @@ extern "C" {
  *  KLV_E_HOST_NOT_FOUND          0x80000004   host name could not be resolved
  *  KLV_E_CONNECTION_REFUSED      0x80000005   the controller refused or did not accept the
  *                                             TCP connection (nothing listens, unreachable)
- *  KLV_E_PORT_OPEN               0x80000006   serial port could not be opened or configured
+ *  KLV_E_PORT_OPEN               0x80000006   serial port could not be opened or configured,
+ *                                             is no terminal, or is not trusted (see
+ *                                             klv_Connect)
  *  KLV_E_TIMEOUT                 0x80000007   no reply (or TCP connect) within the timeout
  *  KLV_E_CONNECTION_LOST         0x80000008   connection broke; call klv_Disconnect()
- *  KLV_E_PROTOCOL                0x80000009   malformed or unexpected reply
+ *  KLV_E_PROTOCOL                0x80000009   malformed or unexpected reply, a reply code
+ *                                             of the library's range, or too much garbage
  *  KLV_E_VERSION_MISMATCH        0x8000000A   controller speaks another protocol version
  *  KLV_E_INVALID_ARGUMENT        0x8000000B   NULL pointer, size below 1, flags not 0,
- *                                             negative timeout, string too long
+ *                                             negative timeout, string too long, request
+ *                                             too long for one frame
  *  Returned only by the tester's loader, never by the library:
  *  KLV_E_LIBRARY_NOT_FOUND       0x80000101   libkelvor.so.1 could not be loaded
  *  KLV_E_FUNCTION_NOT_FOUND      0x80000102   a klv_ function is missing from the library
@@ -126,8 +166,9 @@ extern "C" {
 #define KLV_DEFAULT_PORT 50420
 /* Reply timeout used when klv_Connect() is given timeout_ms = 0. */
 #define KLV_DEFAULT_TIMEOUT_MS 1000
-/* Longest input string the library sends (bytes, without NUL); longer ones are
- * KLV_E_INVALID_ARGUMENT. A string variable holds up to 1024 bytes. */
+/* Longest string (bytes, without NUL) in either direction: a longer input string is
+ * KLV_E_INVALID_ARGUMENT, a longer reply string KLV_E_PROTOCOL. The wire protocol has the
+ * same limit. A string variable holds up to 1024 bytes. */
 #define KLV_MAX_STRING 1024
 
 /* ---------------------------------------------------------------------------------------------
@@ -143,6 +184,12 @@ extern "C" {
  *                                                N, E or O, D data bits 8 (the frames are
  *                                                binary), S stop bits 1 or 2, e.g.
  *                                                "com:3:115200N:8:1"
+ *               The serial device is opened only if it is a terminal that no other user
+ *               but root could have put in place: its entry (device or link) and the
+ *               directory holding it belong to the caller or root, and that directory is
+ *               writable by nobody else; otherwise KLV_E_PORT_OPEN. Virtual ports COM129 to
+ *               COM256 are links in the caller's private directory $XDG_RUNTIME_DIR/kelvor,
+ *               else /tmp/kelvor-UID.
  *   timeout_ms  reply timeout of every call in ms; 0 = KLV_DEFAULT_TIMEOUT_MS; negative is
  *               invalid. Also bounds the TCP connect and the handshake.
  *   flags       reserved, must be 0. */
@@ -218,8 +265,9 @@ KLV_API int32_t klv_put_CnfData(int32_t cnf);
 KLV_API int32_t klv_get_MotionState(int32_t* state);
 
 /* ---------------------------------------------------------------------------------------------
- * Motions. All need motor power (KLV_C_MOTOR_OFF) and answer when the motion has ended.
- * comp, path, next: see "Motion arguments" above.
+ * Motions. All need motor power (KLV_C_MOTOR_OFF) and answer when the motion has ended;
+ * meanwhile every progress frame from the controller restarts the timeout (see "Timeouts").
+ * These nine are the only such functions. comp, path, next: see "Motion arguments" above.
  * ------------------------------------------------------------------------------------------- */
 /* p: target, P format. */
 KLV_API int32_t klv_MoveP(int32_t comp, const char* path, const float p[8], const char* next);
@@ -299,27 +347,27 @@ KLV_API int32_t klv_Calibrate(const float rot[7], const float len[7]);
  * value, v, p, j, t: the variable's content, written by klv_get_Var*, sent by klv_put_Var*
  * (V: 3 floats, P: 8, J: 9, T: 11).
  * ------------------------------------------------------------------------------------------- */
-KLV_API int32_t klv_get_VarI(int32_t no, int32_t* value);
-KLV_API int32_t klv_put_VarI(int32_t no, int32_t value);
-KLV_API int32_t klv_get_VarF(int32_t no, float* value);
-KLV_API int32_t klv_put_VarF(int32_t no, float value);
-KLV_API int32_t klv_get_VarD(int32_t no, double* value);
-KLV_API int32_t klv_put_VarD(int32_t no, double value);
+KLV_API int32_t klv_get_VarI(int32_t no, int32_t* value); /* value: content of I variable no */
+KLV_API int32_t klv_put_VarI(int32_t no, int32_t value);  /* value: new content of I variable no */
+KLV_API int32_t klv_get_VarF(int32_t no, float* value);   /* value: content of F variable no */
+KLV_API int32_t klv_put_VarF(int32_t no, float value);    /* value: new content of F variable no */
+KLV_API int32_t klv_get_VarD(int32_t no, double* value);  /* value: content of D variable no */
+KLV_API int32_t klv_put_VarD(int32_t no, double value);   /* value: new content of D variable no */
 /* buf/size: output buffer and its size; the string is truncated to size - 1 bytes. */
 KLV_API int32_t klv_get_VarS(int32_t no, char* buf, int32_t size);
 /* text: up to 1024 bytes (KLV_MAX_STRING), trailing spaces kept. */
 KLV_API int32_t klv_put_VarS(int32_t no, const char* text);
-KLV_API int32_t klv_get_VarIO(int32_t no, int32_t* value);
+KLV_API int32_t klv_get_VarIO(int32_t no, int32_t* value); /* value: IO bit no, 0 or 1 */
 /* value: 0 or 1, else KLV_C_VALUE_OUT_OF_RANGE. */
 KLV_API int32_t klv_put_VarIO(int32_t no, int32_t value);
-KLV_API int32_t klv_get_VarV(int32_t no, float v[3]);
-KLV_API int32_t klv_put_VarV(int32_t no, const float v[3]);
-KLV_API int32_t klv_get_VarP(int32_t no, float p[8]);
-KLV_API int32_t klv_put_VarP(int32_t no, const float p[8]);
-KLV_API int32_t klv_get_VarJ(int32_t no, float j[9]);
-KLV_API int32_t klv_put_VarJ(int32_t no, const float j[9]);
-KLV_API int32_t klv_get_VarT(int32_t no, float t[11]);
-KLV_API int32_t klv_put_VarT(int32_t no, const float t[11]);
+KLV_API int32_t klv_get_VarV(int32_t no, float v[3]);        /* v: content of V variable no */
+KLV_API int32_t klv_put_VarV(int32_t no, const float v[3]);  /* v: new content of V variable no */
+KLV_API int32_t klv_get_VarP(int32_t no, float p[8]);        /* p: content of P variable no */
+KLV_API int32_t klv_put_VarP(int32_t no, const float p[8]);  /* p: new content of P variable no */
+KLV_API int32_t klv_get_VarJ(int32_t no, float j[9]);        /* j: content of J variable no */
+KLV_API int32_t klv_put_VarJ(int32_t no, const float j[9]);  /* j: new content of J variable no */
+KLV_API int32_t klv_get_VarT(int32_t no, float t[11]);       /* t: content of T variable no */
+KLV_API int32_t klv_put_VarT(int32_t no, const float t[11]); /* t: new content of T variable no */
 
 /* ---------------------------------------------------------------------------------------------
  * Tasks. task: 1 to 8 (KLV_C_UNKNOWN_TASK otherwise).

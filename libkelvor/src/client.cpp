@@ -1,15 +1,19 @@
 // The C interface: one connection per process, guarded by a mutex.
+#include "client.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "connection_string.h"
 #include "kelvor.h"
 #include "kelvor/codes.h"
 #include "kelvor/protocol.h"
+#include "trace.h"
 #include "transport.h"
 
 namespace kelvor::lib {
@@ -19,43 +23,101 @@ using proto::Func;
 using proto::Reader;
 using proto::Writer;
 
+// A call gives up with KLV_E_PROTOCOL after skipping this many bytes that form no frame: a
+// controller that sends that much garbage is not going to answer sensibly. Every progress
+// frame of a motion renews the allowance together with the timeout.
+constexpr uint64_t kMaxSkippedPerCall = 64 * 1024;
+
 struct Connection {
   std::unique_ptr<Transport> transport;
   proto::Decoder decoder;
   std::chrono::milliseconds timeout{KLV_DEFAULT_TIMEOUT_MS};
   uint16_t seq = 0;
+  uint64_t crcErrorsSeen = 0;
   bool lost = false;
+  uint64_t tracedSkips = 0;  // bytes the decoder discarded that the trace has reported
 };
 
-// Serialises the calls. A call waits for the lock at most as long as its reply timeout, so
-// no call blocks for longer than that behind another thread's call.
+// Serialises the calls. A call waits for the lock only until its own deadline, so no call
+// blocks for longer than its timeout behind another thread's call.
 std::timed_mutex g_mutex;
 std::atomic<int32_t> g_timeoutMs{KLV_DEFAULT_TIMEOUT_MS};
 std::unique_ptr<Connection> g_conn;
 
-std::unique_lock<std::timed_mutex> lockFor(std::chrono::milliseconds wait) {
+// The call lock, waited for until the deadline; not owned when the deadline came first.
+std::unique_lock<std::timed_mutex> lockUntil(Clock::time_point deadline) {
   std::unique_lock lock(g_mutex, std::defer_lock);
-  (void)lock.try_lock_for(wait);
+  (void)lock.try_lock_until(deadline);
   return lock;
 }
-std::unique_lock<std::timed_mutex> lockCall() {
-  return lockFor(std::chrono::milliseconds(g_timeoutMs.load()));
+// When a call that starts now must be over.
+Clock::time_point callDeadline() {
+  return Clock::now() + std::chrono::milliseconds(g_timeoutMs.load());
 }
 
-// Sends one request and waits for its reply. On KLV_OK, outputs holds the reply's outputs
-// (after the result code), already checked against the function's signature.
+// Only the controller's own codes (1 to 0x7FFFFFFF) may come from the wire: a reply carrying
+// a code from the library's range would make a failure look like a timeout or a lost line.
+bool isControllerCode(int32_t code) { return code > 0; }
+
+// Reads a reply to the request of func. On KLV_OK, outputs holds the outputs after the result
+// code, checked against the function's signature.
+int32_t takeReply(const proto::FuncInfo& info, const proto::Frame& reply,
+                  std::vector<uint8_t>& outputs) {
+  Reader r(reply.payload);
+  const int32_t code = r.i32();
+  if (r.fail()) return KLV_E_PROTOCOL;
+  if (code != KLV_OK) return isControllerCode(code) ? code : KLV_E_PROTOCOL;
+  outputs.assign(reply.payload.begin() + 4, reply.payload.end());
+  if (!proto::matchesSignature(info.reply, outputs.data(), outputs.size())) return KLV_E_PROTOCOL;
+  return KLV_OK;
+}
+
+// Feeds the decoder with what the transport delivers before the deadline. A serial line drops
+// damaged data: after a CRC error, and when it goes quiet in the middle of a frame.
+int32_t receive(Connection& c, Clock::time_point deadline) {
+  const auto interByte = c.transport->interByteTimeout();
+  const bool serial = interByte.count() > 0;
+  if (serial && c.decoder.crcErrors() != c.crcErrorsSeen) {
+    c.transport->flushInput();
+    c.decoder.reset();
+  }
+  c.crcErrorsSeen = c.decoder.crcErrors();
+  auto waitUntil = deadline;
+  if (serial && c.decoder.buffered() > 0) waitUntil = std::min(deadline, Clock::now() + interByte);
+  uint8_t buf[512];
+  size_t got = 0;
+  switch (c.transport->readSome(buf, sizeof buf, waitUntil, got)) {
+    case IoResult::kOk:
+      c.decoder.feed(buf, got);
+      return KLV_OK;
+    case IoResult::kTimeout:
+      if (waitUntil < deadline) {  // a pause inside a frame
+        c.transport->flushInput();
+        c.decoder.reset();
+      }
+      return KLV_OK;  // the caller sees the deadline
+    case IoResult::kClosed:
+      break;
+  }
+  c.lost = true;
+  return KLV_E_CONNECTION_LOST;
+}
+
+// Sends one request and waits for its reply until the deadline; only a progress frame for a
+// motion moves the deadline, to one timeout after that frame. On KLV_OK, outputs holds the
+// reply's outputs (see takeReply).
 int32_t exchange(Connection& c, Func func, const std::vector<uint8_t>& request,
-                 std::vector<uint8_t>& outputs) {
+                 Clock::time_point deadline, std::vector<uint8_t>& outputs) {
   if (c.lost) return KLV_E_CONNECTION_LOST;
-  const auto id = static_cast<uint16_t>(func);
-  const proto::FuncInfo* info = proto::findFunc(id);
+  const proto::FuncInfo& info = *proto::findFunc(static_cast<uint16_t>(func));
   proto::Frame req;
   req.type = proto::FrameType::kRequest;
   req.seq = ++c.seq;
-  req.func = id;
+  req.func = info.id;
   req.payload = request;
   const std::vector<uint8_t> bytes = proto::encodeFrame(req);
-  auto deadline = Clock::now() + c.timeout;
+  if (bytes.empty()) return KLV_E_INVALID_ARGUMENT;  // too long for one frame
+  if (trace::frames()) trace::sent(bytes);
   switch (c.transport->writeAll(bytes.data(), bytes.size(), deadline)) {
     case IoResult::kOk:
       break;
@@ -65,66 +127,66 @@ int32_t exchange(Connection& c, Func func, const std::vector<uint8_t>& request,
       c.lost = true;
       return KLV_E_CONNECTION_LOST;
   }
-  uint8_t buf[512];
+  uint64_t skipLimit = c.decoder.discardedBytes() + kMaxSkippedPerCall;
   for (;;) {
-    const uint64_t crcErrors = c.decoder.crcErrors();
-    while (auto frame = c.decoder.next()) {
-      if (frame->seq != req.seq) continue;  // a late reply to an earlier, timed-out call
-      if (frame->type == proto::FrameType::kProgress) {
-        if (frame->func == id) deadline = Clock::now() + c.timeout;
-        continue;
+    if (Clock::now() >= deadline) return KLV_E_TIMEOUT;
+    if (c.decoder.discardedBytes() > skipLimit) return KLV_E_PROTOCOL;
+    const std::optional<proto::Frame> frame = c.decoder.next();
+    if (!frame) {
+      if (trace::frames()) trace::received(c.decoder, c.tracedSkips);
+      if (const int32_t rc = receive(c, deadline); rc != KLV_OK) return rc;
+      continue;
+    }
+    if (trace::frames()) trace::received(c.decoder, c.tracedSkips, *frame);
+    if (frame->seq != req.seq) continue;  // a late reply to an earlier, timed-out call
+    if (frame->type == proto::FrameType::kProgress) {
+      if (frame->func == info.id && info.kind == proto::FuncKind::kMotion) {
+        deadline = Clock::now() + c.timeout;
+        skipLimit = c.decoder.discardedBytes() + kMaxSkippedPerCall;
       }
-      if (frame->type != proto::FrameType::kReply) continue;
-      if (frame->func != id) return KLV_E_PROTOCOL;
-      Reader r(frame->payload);
-      const int32_t code = r.i32();
-      if (r.fail()) return KLV_E_PROTOCOL;
-      if (code != KLV_OK) return code;
-      outputs.assign(frame->payload.begin() + 4, frame->payload.end());
-      if (!info || !proto::matchesSignature(info->reply, outputs.data(), outputs.size())) {
-        return KLV_E_PROTOCOL;
-      }
-      return KLV_OK;
+      continue;
     }
-    if (c.decoder.crcErrors() != crcErrors && c.transport->interByteTimeout().count() > 0) {
-      // Serial line: drop the rest of the damaged data and wait for a clean frame.
-      c.transport->flushInput();
-      c.decoder.reset();
-    }
-    auto waitUntil = deadline;
-    const auto interByte = c.transport->interByteTimeout();
-    const bool partial = c.decoder.buffered() > 0 && interByte.count() > 0;
-    if (partial && Clock::now() + interByte < waitUntil) waitUntil = Clock::now() + interByte;
-    size_t got = 0;
-    switch (c.transport->readSome(buf, sizeof buf, waitUntil, got)) {
-      case IoResult::kOk:
-        c.decoder.feed(buf, got);
-        break;
-      case IoResult::kTimeout:
-        if (Clock::now() >= deadline) return KLV_E_TIMEOUT;
-        // The line went quiet in the middle of a frame: resynchronise.
-        c.transport->flushInput();
-        c.decoder.reset();
-        break;
-      case IoResult::kClosed:
-        c.lost = true;
-        return KLV_E_CONNECTION_LOST;
-    }
+    if (frame->type != proto::FrameType::kReply) continue;
+    if (frame->func != info.id) return KLV_E_PROTOCOL;
+    return takeReply(info, *frame, outputs);
   }
 }
 
-// Runs one call under the lock. parse reads the outputs and runs only on success.
-int32_t call(Func func, const Writer& request, const std::function<void(Reader&)>& parse = {}) {
-  const auto lock = lockCall();
+// Runs one call under the lock, all of it within the reply timeout. parse reads the outputs
+// and runs only on success; keep, when given, receives them for the trace.
+[[gnu::always_inline]] inline int32_t run(Func func, const Writer& request,
+                                          const std::function<void(Reader&)>& parse,
+                                          std::vector<uint8_t>* keep) {
+  if (request.fail() || request.bytes().size() > proto::kMaxPayload) {
+    return KLV_E_INVALID_ARGUMENT;  // a string too long, or more than one frame holds
+  }
+  const auto deadline = callDeadline();
+  const auto lock = lockUntil(deadline);
   if (!lock) return KLV_E_TIMEOUT;
   if (!g_conn) return KLV_E_NOT_CONNECTED;
   std::vector<uint8_t> outputs;
-  const int32_t rc = exchange(*g_conn, func, request.bytes(), outputs);
+  const int32_t rc = exchange(*g_conn, func, request.bytes(), deadline, outputs);
   if (rc == KLV_OK && parse) {
     Reader r(outputs);
     parse(r);
   }
+  if (keep) *keep = std::move(outputs);
   return rc;
+}
+
+// The call with its trace line, out of line: without tracing a call costs one test more.
+[[gnu::noinline]] int32_t tracedCall(Func func, const Writer& request,
+                                     const std::function<void(Reader&)>& parse) {
+  std::vector<uint8_t> outputs;
+  const trace::Start start = trace::now();
+  const int32_t rc = run(func, request, parse, &outputs);
+  trace::call(start, func, request.bytes(), rc, outputs);
+  return rc;
+}
+
+int32_t call(Func func, const Writer& request, const std::function<void(Reader&)>& parse = {}) {
+  if (trace::active()) return tracedCall(func, request, parse);
+  return run(func, request, parse, nullptr);
 }
 
 bool validText(const char* s) { return s && std::strlen(s) <= KLV_MAX_STRING; }
@@ -186,39 +248,64 @@ int32_t approach(Func f, int32_t comp, const float* target, size_t n, const char
   return call(f, Writer().i32(comp).floats(target, n).str(path).f32(length).str(nextText(next)));
 }
 
-int32_t connect(char* conn, int32_t timeoutMs, int32_t flags) {
-  if (!conn || timeoutMs < 0 || flags != 0) return KLV_E_INVALID_ARGUMENT;
-  const std::string text(conn);  // the caller's buffer is not kept
-  const auto lock =
-      lockFor(std::chrono::milliseconds(timeoutMs == 0 ? KLV_DEFAULT_TIMEOUT_MS : timeoutMs));
-  if (!lock) return KLV_E_TIMEOUT;
-  if (g_conn) return KLV_E_ALREADY_CONNECTED;
-  ConnectionTarget target;
-  if (!parseConnectionString(text, target)) return KLV_E_BAD_CONNECTION_STRING;
+// The handshake, then the connection of every later call; the lock is held.
+int32_t startSession(std::unique_ptr<Transport> transport, std::chrono::milliseconds timeout,
+                     Clock::time_point deadline) {
   auto c = std::make_unique<Connection>();
-  c->timeout = std::chrono::milliseconds(timeoutMs == 0 ? KLV_DEFAULT_TIMEOUT_MS : timeoutMs);
-  const auto start = Clock::now();
-  const int32_t rc = target.kind == ConnectionTarget::Kind::kTcp
-                         ? openTcp(target.host, target.port, c->timeout, c->transport)
-                         : openSerial(target.serial, c->transport);
-  if (rc != KLV_OK) return rc;
-  // Connecting and the handshake share one timeout.
-  const auto full = c->timeout;
-  const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-  c->timeout = std::max(std::chrono::milliseconds(1), full - spent);
+  c->transport = std::move(transport);
+  c->timeout = timeout;
   std::vector<uint8_t> outputs;
-  const int32_t hello = exchange(
-      *c, Func::Hello, Writer().i32(proto::kProtocolVersion).str("libkelvor").bytes(), outputs);
-  if (hello != KLV_OK) return hello;
+  const Writer hello = Writer().i32(proto::kProtocolVersion).str("libkelvor");
+  const int32_t rc = exchange(*c, Func::Hello, hello.bytes(), deadline, outputs);
+  if (rc != KLV_OK) return rc;
   Reader r(outputs);
   if (r.i32() != proto::kProtocolVersion) return KLV_E_VERSION_MISMATCH;
-  c->timeout = full;
-  g_timeoutMs = static_cast<int32_t>(full.count());
+  g_timeoutMs = static_cast<int32_t>(timeout.count());
   g_conn = std::move(c);
   return KLV_OK;
 }
 
+std::chrono::milliseconds replyTimeout(int32_t timeoutMs) {
+  return std::chrono::milliseconds(timeoutMs == 0 ? KLV_DEFAULT_TIMEOUT_MS : timeoutMs);
+}
+
+int32_t disconnect() {
+  const auto lock = lockUntil(callDeadline());
+  if (!lock) return KLV_E_TIMEOUT;
+  if (!g_conn) return KLV_E_NOT_CONNECTED;
+  g_conn.reset();
+  return KLV_OK;
+}
+
+// Everything from the lock to the handshake shares one deadline.
+int32_t connect(char* conn, int32_t timeoutMs, int32_t flags) {
+  if (!conn || timeoutMs < 0 || flags != 0) return KLV_E_INVALID_ARGUMENT;
+  const std::string text(conn);  // the caller's buffer is not kept
+  const auto timeout = replyTimeout(timeoutMs);
+  const auto deadline = Clock::now() + timeout;
+  const auto lock = lockUntil(deadline);
+  if (!lock) return KLV_E_TIMEOUT;
+  if (g_conn) return KLV_E_ALREADY_CONNECTED;
+  ConnectionTarget target;
+  if (!parseConnectionString(text, target)) return KLV_E_BAD_CONNECTION_STRING;
+  std::unique_ptr<Transport> transport;
+  const int32_t rc = target.kind == ConnectionTarget::Kind::kTcp
+                         ? openTcp(target.host, target.port, deadline, transport)
+                         : openSerial(target.serial, transport);
+  if (rc != KLV_OK) return rc;
+  return startSession(std::move(transport), timeout, deadline);
+}
+
 }  // namespace
+
+int32_t connectOver(std::unique_ptr<Transport> transport, std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  const auto lock = lockUntil(deadline);
+  if (!lock) return KLV_E_TIMEOUT;
+  if (g_conn) return KLV_E_ALREADY_CONNECTED;
+  return startSession(std::move(transport), timeout, deadline);
+}
+
 }  // namespace kelvor::lib
 
 using namespace kelvor::lib;  // NOLINT: the C functions below are thin wrappers
@@ -229,15 +316,19 @@ using kelvor::proto::Writer;
 extern "C" {
 
 int32_t klv_Connect(char* conn, int32_t timeout_ms, int32_t flags) {
-  return connect(conn, timeout_ms, flags);
+  if (!trace::active()) return connect(conn, timeout_ms, flags);
+  const trace::Start start = trace::now();
+  const int32_t rc = connect(conn, timeout_ms, flags);
+  trace::connect(start, conn, timeout_ms, flags, rc);
+  return rc;
 }
 
 int32_t klv_Disconnect(void) {
-  const auto lock = lockCall();
-  if (!lock) return KLV_E_TIMEOUT;
-  if (!g_conn) return KLV_E_NOT_CONNECTED;
-  g_conn.reset();
-  return KLV_OK;
+  if (!trace::active()) return disconnect();
+  const trace::Start start = trace::now();
+  const int32_t rc = disconnect();
+  trace::call(start, "klv_Disconnect", {}, rc);
+  return rc;
 }
 
 int32_t klv_ErrorText(int32_t code, char* buf, int32_t size) {

@@ -28,34 +28,31 @@ bool parsePort(const std::string& s, uint16_t& out) {
   return true;
 }
 
+// A host name or address: not empty, no blanks, control characters or brackets.
+bool validHost(const std::string& host) {
+  if (host.empty()) return false;
+  for (char c : host) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u <= ' ' || u == 0x7F || c == '[' || c == ']') return false;
+  }
+  return true;
+}
+
 bool parseEth(const std::string& rest, ConnectionTarget& out) {
   out.kind = ConnectionTarget::Kind::kTcp;
   out.port = KLV_DEFAULT_PORT;
-  std::string portText;
   if (!rest.empty() && rest[0] == '[') {
     const auto close = rest.find(']');
-    if (close == std::string::npos || close == 1) return false;
+    if (close == std::string::npos) return false;
     out.host = rest.substr(1, close - 1);
     const std::string tail = rest.substr(close + 1);
-    if (!tail.empty()) {
-      if (tail[0] != ':') return false;
-      portText = tail.substr(1);
-      if (!parsePort(portText, out.port)) return false;
-    }
-    return true;
+    if (!tail.empty() && (tail[0] != ':' || !parsePort(tail.substr(1), out.port))) return false;
+    return validHost(out.host);
   }
   const auto colon = rest.find(':');
-  if (colon == std::string::npos) {
-    out.host = rest;
-  } else {
-    out.host = rest.substr(0, colon);
-    if (!parsePort(rest.substr(colon + 1), out.port)) return false;
-  }
-  if (out.host.empty()) return false;
-  for (char c : out.host) {
-    if (std::isspace(static_cast<unsigned char>(c)) || c == '[' || c == ']') return false;
-  }
-  return true;
+  out.host = rest.substr(0, colon);
+  if (colon != std::string::npos && !parsePort(rest.substr(colon + 1), out.port)) return false;
+  return validHost(out.host);
 }
 
 bool parseCom(const std::string& rest, ConnectionTarget& out) {
@@ -78,6 +75,7 @@ bool parseCom(const std::string& rest, ConnectionTarget& out) {
   if (!parseNumber(parts[0], com)) return false;
   out.serial.device = kelvor::comDevicePath(static_cast<int>(com));
   if (out.serial.device.empty()) return false;
+  out.com = static_cast<int>(com);
   if (parts[1].size() < 2) return false;
   const char parity = static_cast<char>(std::toupper(static_cast<unsigned char>(parts[1].back())));
   if (parity != 'N' && parity != 'E' && parity != 'O') return false;

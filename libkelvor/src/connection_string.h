@@ -12,6 +12,7 @@ struct ConnectionTarget {
   enum class Kind { kTcp, kSerial } kind = Kind::kTcp;
   std::string host;  // TCP: host name or address (IPv6 without brackets)
   uint16_t port = 0;
+  int com = 0;  // serial: the COM number
   SerialSettings serial;
 };
 

@@ -1,6 +1,5 @@
 #include "transport.h"
 
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -17,6 +16,7 @@
 #include <thread>
 
 #include "kelvor.h"
+#include "port_access.h"
 #include "serial_line.h"
 
 namespace kelvor::lib {
@@ -48,9 +48,9 @@ int waitFd(int fd, short events, Clock::time_point deadline) {
   }
 }
 
-class TcpTransport final : public Transport {
+class TcpTransport final : public FdTransport {
  public:
-  using Transport::Transport;
+  using FdTransport::FdTransport;
 
  protected:
   long sendSome(const uint8_t* data, size_t size) override {
@@ -58,13 +58,15 @@ class TcpTransport final : public Transport {
   }
 };
 
-class SerialTransport final : public Transport {
+class SerialTransport final : public FdTransport {
  public:
   SerialTransport(int fd, std::chrono::milliseconds interByte)
-      : Transport(fd), interByte_(interByte) {}
+      : FdTransport(fd), interByte_(interByte) {}
   void flushInput() override { ::tcflush(fd_, TCIFLUSH); }
-  bool zeroReadIsEnd() const override { return false; }
   std::chrono::milliseconds interByteTimeout() const override { return interByte_; }
+
+ protected:
+  bool zeroReadIsEnd() const override { return false; }
 
  private:
   std::chrono::milliseconds interByte_;
@@ -72,13 +74,13 @@ class SerialTransport final : public Transport {
 
 }  // namespace
 
-Transport::~Transport() {
+FdTransport::~FdTransport() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-long Transport::sendSome(const uint8_t* data, size_t size) { return ::write(fd_, data, size); }
+long FdTransport::sendSome(const uint8_t* data, size_t size) { return ::write(fd_, data, size); }
 
-IoResult Transport::writeAll(const uint8_t* data, size_t size, Clock::time_point deadline) {
+IoResult FdTransport::writeAll(const uint8_t* data, size_t size, Clock::time_point deadline) {
   while (size > 0) {
     const long n = sendSome(data, size);
     if (n > 0) {
@@ -98,7 +100,7 @@ IoResult Transport::writeAll(const uint8_t* data, size_t size, Clock::time_point
   return IoResult::kOk;
 }
 
-IoResult Transport::readSome(uint8_t* buf, size_t cap, Clock::time_point deadline, size_t& got) {
+IoResult FdTransport::readSome(uint8_t* buf, size_t cap, Clock::time_point deadline, size_t& got) {
   got = 0;
   bool hangup = false;
   for (;;) {
@@ -173,9 +175,8 @@ int32_t resolve(const std::string& host, const std::string& service, Clock::time
   return lookup->rc == 0 && list ? KLV_OK : KLV_E_HOST_NOT_FOUND;
 }
 
-int32_t openTcp(const std::string& host, uint16_t port, std::chrono::milliseconds timeout,
+int32_t openTcp(const std::string& host, uint16_t port, Clock::time_point deadline,
                 std::unique_ptr<Transport>& out) {
-  const auto deadline = Clock::now() + timeout;
   addrinfo* list = nullptr;
   const int32_t found = resolve(host, std::to_string(port), deadline, list);
   if (found != KLV_OK) return found;
@@ -211,7 +212,7 @@ int32_t openTcp(const std::string& host, uint16_t port, std::chrono::millisecond
 }
 
 int32_t openSerial(const SerialSettings& s, std::unique_ptr<Transport>& out) {
-  const int fd = ::open(s.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = kelvor::openPortDevice(s.device);
   if (fd < 0) return KLV_E_PORT_OPEN;
   // Reads return at once: the transport polls before it reads.
   if (!kelvor::setRawLine(fd, {s.baud, s.parity, s.stopBits, /*immediateReads=*/true})) {

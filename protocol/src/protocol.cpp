@@ -1,22 +1,55 @@
 #include "kelvor/protocol.h"
 
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "kelvor.h"
+
 namespace kelvor::proto {
+
+static_assert(kMaxString == KLV_MAX_STRING, "one longest string for the wire and the C interface");
 
 namespace {
 
 const std::vector<FuncInfo> kFuncs = {
-#define KLV_FUNC(id, name, req, rep) {id, #name, req, rep},
+#define KLV_FUNC(id, name, req, rep, kind) {id, #name, req, rep, FuncKind::kind},
 #include "kelvor/functions.def"
 #undef KLV_FUNC
 };
 
+// kCrcTables[k][b]: the CRC register, started at 0, after byte b and then k zero bytes. Eight
+// tables let crc16() take eight bytes per step.
+using CrcTables = std::array<std::array<uint16_t, 256>, 8>;
+constexpr CrcTables makeCrcTables() {
+  CrcTables t{};
+  for (unsigned b = 0; b < 256; ++b) {
+    auto crc = static_cast<uint16_t>(b << 8);
+    for (int bit = 0; bit < 8; ++bit) {
+      crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
+    }
+    t[0][b] = crc;
+  }
+  for (size_t k = 1; k < t.size(); ++k) {
+    for (unsigned b = 0; b < 256; ++b) {
+      const uint16_t prev = t[k - 1][b];
+      t[k][b] = static_cast<uint16_t>((prev << 8) ^ t[0][prev >> 8]);
+    }
+  }
+  return t;
+}
+constexpr CrcTables kCrcTables = makeCrcTables();
+
 }  // namespace
 
 const std::vector<FuncInfo>& allFuncs() { return kFuncs; }
+
+bool movesArm(uint16_t id) {
+  const FuncInfo* f = findFunc(id);
+  return f && f->kind == FuncKind::kMotion;
+}
 
 const FuncInfo* findFunc(uint16_t id) {
   for (const FuncInfo& f : kFuncs) {
@@ -33,17 +66,21 @@ const FuncInfo* findFunc(std::string_view name) {
 }
 
 uint16_t crc16(const uint8_t* data, size_t size, uint16_t crc) {
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= static_cast<uint16_t>(data[i]) << 8;
-    for (int b = 0; b < 8; ++b) {
-      crc = (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ 0x1021)
-                           : static_cast<uint16_t>(crc << 1);
-    }
+  const CrcTables& t = kCrcTables;
+  for (; size >= 8; data += 8, size -= 8) {
+    // The register's two bytes fold into the first two data bytes.
+    crc = static_cast<uint16_t>(t[7][(crc >> 8) ^ data[0]] ^ t[6][(crc & 0xFF) ^ data[1]] ^
+                                t[5][data[2]] ^ t[4][data[3]] ^ t[3][data[4]] ^ t[2][data[5]] ^
+                                t[1][data[6]] ^ t[0][data[7]]);
+  }
+  for (; size > 0; ++data, --size) {
+    crc = static_cast<uint16_t>((crc << 8) ^ t[0][(crc >> 8) ^ *data]);
   }
   return crc;
 }
 
 std::vector<uint8_t> encodeFrame(const Frame& frame) {
+  if (frame.payload.size() > kMaxPayload) return {};
   const size_t body = kMinBody + frame.payload.size();
   std::vector<uint8_t> out;
   out.reserve(kHeaderSize + body + kCrcSize);
@@ -155,9 +192,12 @@ Writer& Writer::f64(double v) {
 }
 
 Writer& Writer::str(std::string_view s) {
-  const size_t n = s.size() > kMaxString ? kMaxString : s.size();
-  u16(static_cast<uint16_t>(n));
-  out_.insert(out_.end(), s.begin(), s.begin() + static_cast<std::ptrdiff_t>(n));
+  if (s.size() > kMaxString) {
+    fail_ = true;
+    return *this;
+  }
+  u16(static_cast<uint16_t>(s.size()));
+  out_.insert(out_.end(), s.begin(), s.end());
   return *this;
 }
 
@@ -226,26 +266,48 @@ void Reader::floats(float* out, size_t n) {
 // ------------------------------------------------------------------------------------------
 // Signatures
 
-size_t arrayLength(char sig) {
+std::span<const std::string_view> elementNames(char sig) {
+  static constexpr std::string_view kV[] = {"X", "Y", "Z"};
+  static constexpr std::string_view kH[] = {"X", "Y", "Z", "RX", "RY", "RZ", "Spare"};
+  static constexpr std::string_view kP[] = {"X", "Y", "Z", "Rx", "Ry", "Rz", "Fig", "Spare"};
+  static constexpr std::string_view kJ[] = {"J1", "J2", "J3", "J4", "J5", "J6", "J7", "J8", "J9"};
+  static constexpr std::string_view kT[] = {"X",  "Y",  "Z",  "Ox",  "Oy",   "Oz",
+                                            "Ax", "Ay", "Az", "Fig", "Spare"};
+  static constexpr std::string_view kA[] = {"X",  "Y",  "Z",   "RX",  "RY",  "RZ",     "Dx",
+                                            "Dy", "Dz", "I/O", "Pos", "Err", "Enable", "Spare"};
+  static constexpr std::string_view kK[] = {"J1", "J2", "J3", "J4", "J5", "J6", "Spare"};
   switch (sig) {
     case 'V':
-      return 3;
+      return kV;
     case 'H':
-      return 7;
+      return kH;
     case 'P':
-      return 8;
+      return kP;
     case 'J':
-      return 9;
+      return kJ;
     case 'T':
-      return 11;
+      return kT;
     case 'A':
-      return 14;
+      return kA;
+    case 'K':
+      return kK;
     default:
-      return 0;
+      return {};
   }
 }
 
+size_t arrayLength(char sig) { return elementNames(sig).size(); }
+
 namespace {
+
+// The shortest text that reads back as v, with a point whatever the process's locale (the
+// library runs inside programs that set one).
+template <class F>
+void appendNumber(std::string& text, F v) {
+  char buf[64];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+  text.append(buf, ec == std::errc() ? end : buf);
+}
 
 // Walks a payload along sig; appends a readable form to text when given.
 bool walk(std::string_view sig, const uint8_t* data, size_t size, std::string* text) {
@@ -267,14 +329,12 @@ bool walk(std::string_view sig, const uint8_t* data, size_t size, std::string* t
       }
       case 'f': {
         const float v = r.f32();
-        std::snprintf(tmp, sizeof tmp, "%.9g", static_cast<double>(v));
-        if (text) *text += tmp;
+        if (text) appendNumber(*text, v);
         break;
       }
       case 'd': {
         const double v = r.f64();
-        std::snprintf(tmp, sizeof tmp, "%.17g", v);
-        if (text) *text += tmp;
+        if (text) appendNumber(*text, v);
         break;
       }
       case 's': {
@@ -303,8 +363,8 @@ bool walk(std::string_view sig, const uint8_t* data, size_t size, std::string* t
         for (size_t i = 0; i < n; ++i) {
           const float v = r.f32();
           if (text) {
-            std::snprintf(tmp, sizeof tmp, i ? " %.9g" : "%.9g", static_cast<double>(v));
-            *text += tmp;
+            if (i) *text += ' ';
+            appendNumber(*text, v);
           }
         }
         if (text) *text += ']';

@@ -21,6 +21,7 @@
 #include "net/service.h"
 #include "net/session.h"
 #include "net/tcp_server.h"
+#include "port_access.h"
 
 namespace kelvor::sim {
 namespace {
@@ -52,8 +53,9 @@ const char* kDescription =
     "  kelvor-sim: serial DEVICE                 (with --serial)\n"
     "SIGTERM or SIGINT stop it and remove the pty link.\n"
     "\n"
-    "To make the pty one of the tester's COM ports use a link /tmp/kelvor-COMn with n from\n"
-    "129 to 256, e.g. --pty /tmp/kelvor-COM200 for COM200.\n";
+    "To make the pty one of the tester's COM ports, name a virtual port: --pty COM200 (COM129\n"
+    "to COM256) links it in the user's private directory ($XDG_RUNTIME_DIR/kelvor, else\n"
+    "/tmp/kelvor-UID), created with mode 0700 if missing and refused unless private.\n";
 
 const char* kFooter =
     "\nFault injection:\n"
@@ -79,8 +81,9 @@ void defineOptions(CLI::App& app, Options& opt) {
       ->type_name("ADDR:PORT")
       ->capture_default_str();
   app.add_option("--pty", opt.ptyLink,
-                 "also serve a new pseudo-terminal and make LINK a symbolic link to it")
-      ->type_name("LINK");
+                 "also serve a new pseudo-terminal behind the virtual port COMn (129 to 256), or "
+                 "make LINK a symbolic link to it")
+      ->type_name("COMn|LINK");
   app.add_option("--serial", opt.serialDevice, "also serve the serial port DEVICE")
       ->type_name("DEVICE");
   app.add_option("--baud", opt.baud, "baud rate of --serial (8N1)")
@@ -179,7 +182,9 @@ int run(const Options& opt) {
   tcp->accept();
   std::unique_ptr<net::PtyPort> pty;
   if (!opt.ptyLink.empty()) {
-    pty = std::make_unique<net::PtyPort>(io, service, opt.ptyLink);
+    std::string link;
+    if (!kelvor::ptyLinkPath(opt.ptyLink, link, error)) return fail("--pty: " + error, 1);
+    pty = std::make_unique<net::PtyPort>(io, service, link);
     if (!pty->open(error)) return fail(error, 1);
   }
   if (!opt.serialDevice.empty() &&

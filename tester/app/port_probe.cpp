@@ -4,15 +4,50 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 
 #include "com_ports.h"
+#include "port_access.h"
+
+namespace {
+
+// The lock file holds ten digits and a newline, or a binary int; a few dozen bytes is plenty.
+constexpr size_t kLockFileBytes = 32;
+
+// The PID that a UUCP lock file names, or 0 when it names none worth believing. Lock
+// directories are writable by other users, so the file is opened without following a link and
+// without blocking (a FIFO would block), must be a regular file, and only its first bytes are
+// read (it may be huge).
+long lockFilePid(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return 0;
+  char text[kLockFileBytes + 1] = {};
+  ssize_t n = -1;
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    do {
+      n = ::read(fd, text, kLockFileBytes);
+    } while (n < 0 && errno == EINTR);
+  }
+  ::close(fd);
+  if (n <= 0) return 0;
+  long pid = std::strtol(text, nullptr, 10);
+  if (pid <= 0 && n == static_cast<ssize_t>(sizeof(int)) && st.st_size == n) {
+    int binary = 0;
+    std::memcpy(&binary, text, sizeof binary);
+    pid = binary;
+  }
+  return pid > 0 && pid <= INT_MAX ? pid : 0;
+}
+
+}  // namespace
 
 DevicePortProber::DevicePortProber(PathOf pathOf, std::vector<std::string> lockDirs)
     : pathOf_(pathOf ? std::move(pathOf) : PathOf(kelvor::comDevicePath)),
@@ -24,12 +59,14 @@ bool DevicePortProber::isPresent(int n) {
 }
 
 bool DevicePortProber::deviceIsFree(const std::string& path) const {
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;  // absent, no access, or in exclusive mode (EBUSY)
-  bool free = ::isatty(fd) == 1;
+  // Absent, no access, not a terminal, open to tampering by others, or in exclusive mode
+  // (EBUSY).
+  const int fd = kelvor::openPortDevice(path);
+  if (fd < 0) return false;
+  bool free = true;
 #ifdef TIOCGEXCL
   int exclusive = 0;
-  if (free && ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) free = false;
+  if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) free = false;
 #endif
   if (free && ::flock(fd, LOCK_EX | LOCK_NB) != 0) free = false;
   ::close(fd);  // also releases our flock
@@ -38,6 +75,7 @@ bool DevicePortProber::deviceIsFree(const std::string& path) const {
 
 // A UUCP lock file "LCK..<device name>" holding the PID of a live process marks the port as
 // taken. The PID is written as ten ASCII digits by most tools, or as a binary int by old ones.
+// A lock file that cannot be read safely (see lockFilePid) does not count.
 bool DevicePortProber::lockFileHeld(const std::string& path) const {
   std::vector<std::string> names;
   auto addName = [&names](const std::string& p) {
@@ -56,16 +94,8 @@ bool DevicePortProber::lockFileHeld(const std::string& path) const {
 
   for (const std::string& dir : lockDirs_) {
     for (const std::string& name : names) {
-      std::ifstream in(dir + "/LCK.." + name, std::ios::binary);
-      if (!in) continue;
-      std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      long pid = std::strtol(content.c_str(), nullptr, 10);
-      if (pid <= 0 && content.size() == sizeof(int)) {
-        int binary = 0;
-        std::copy(content.begin(), content.end(), reinterpret_cast<char*>(&binary));
-        pid = binary;
-      }
-      if (pid <= 0) continue;  // unreadable lock: not a live holder
+      const long pid = lockFilePid(dir + "/LCK.." + name);
+      if (pid <= 0) continue;  // no lock, or an unreadable one: not a live holder
       if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM) return true;
     }
   }

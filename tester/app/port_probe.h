@@ -13,10 +13,13 @@ class PortProber {
 };
 
 // Probes the device that the fixed COM table gives for each number. A port counts as present
-// when it opens for reading and writing (non-blocking, no controlling terminal) and nobody
-// else holds it: not in exclusive mode (TIOCEXCL, which does not stop root, so the flag itself
-// is read), no flock held by another open file, and no UUCP lock file (LCK..name) naming a
-// live process. The device is closed at once; its settings are never changed.
+// when kelvor::openPortDevice() opens it (a terminal for reading and writing, non-blocking, no
+// controlling terminal, that no other user but root could have put there) and nobody else
+// holds it: not in exclusive mode (TIOCEXCL, which does not stop root, so the flag itself is
+// read), no flock held by another open file, and no UUCP lock file (LCK..name) naming a live
+// process. Lock files are read without following links or blocking, only when they are
+// regular files, and only their first 32 bytes. The device is closed at once; its settings are
+// never changed.
 class DevicePortProber : public PortProber {
  public:
   using PathOf = std::function<std::string(int)>;

@@ -9,12 +9,15 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <set>
 #include <string>
 #include <thread>
 
+#include "com_ports.h"
 #include "kelvor.h"
+#include "runtime_dir.h"
 #include "sim_process.h"
 #include "test_util.h"
 
@@ -46,6 +49,9 @@ TEST(Connect, RejectsMalformedConnectionStrings) {
                        "eth:[::1",
                        "eth:[]:5",
                        "eth:[::1]x",
+                       "eth:[::1 ]",
+                       "eth:127.0.0.1\t",
+                       "eth:host\x01name",
                        "tcp:127.0.0.1",
                        "ETH:127.0.0.1",
                        "com:3",
@@ -200,7 +206,8 @@ TEST(Failures, InjectedFaults) {
   for (int i = 0; i < 3; ++i) EXPECT_EQ(klv_put_Speed(50.0f), 7);
   EXPECT_EQ(klv_get_AutoMode(&v), KLV_E_PROTOCOL);  // success without its outputs
   EXPECT_EQ(klv_get_AutoMode(&v), KLV_OK);
-  EXPECT_EQ(klv_get_CurTool(&v), KLV_E_TIMEOUT);  // the controller may send any code
+  // A code of the library's own range never comes from the controller.
+  EXPECT_EQ(klv_get_CurTool(&v), KLV_E_PROTOCOL);
   EXPECT_EQ(klv_Disconnect(), KLV_OK);
 }
 
@@ -238,27 +245,18 @@ TEST(ErrorText, NamesEveryCode) {
 // The serial path over a pseudo-terminal behind one of the virtual COM ports.
 class Serial : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // A virtual COM number derived from the PID whose link is not in use.
-    for (int i = 0; i < 128; ++i) {
-      com_ = 129 + static_cast<int>((::getpid() + i) % 128);
-      link_ = "/tmp/kelvor-COM" + std::to_string(com_);
-      struct stat st;
-      if (::lstat(link_.c_str(), &st) != 0) break;
-    }
-  }
   void start(std::vector<std::string> extra = {}) {
-    extra.insert(extra.begin(), {"--pty", link_});
+    extra.insert(extra.begin(), {"--pty", "COM" + std::to_string(com_)});
     sim_ = std::make_unique<SimProcess>(extra);
     sim_->readLineContaining("pty ");
   }
-  void TearDown() override {
-    sim_.reset();
-    ::unlink(link_.c_str());
+  void TearDown() override { sim_.reset(); }
+  std::string conn(int com = 0) const {
+    return "com:" + std::to_string(com ? com : com_) + ":115200N:8:1";
   }
-  std::string conn() const { return "com:" + std::to_string(com_) + ":115200N:8:1"; }
-  int com_ = 0;
-  std::string link_;
+  PrivateRuntimeDir runtime_;  // the virtual ports of this test only
+  const int com_ = 200;
+  const std::string link_ = kelvor::comDevicePath(com_);
   std::unique_ptr<SimProcess> sim_;
 };
 
@@ -284,16 +282,44 @@ TEST_F(Serial, RoundTripsOverAPty) {
 
 TEST_F(Serial, MissingPortAndLostLine) {
   start();
-  const int other = com_ == 256 ? 255 : com_ + 1;
-  const std::string otherLink = "/tmp/kelvor-COM" + std::to_string(other);
-  if (::access(otherLink.c_str(), F_OK) != 0) {
-    EXPECT_EQ(connect("com:" + std::to_string(other) + ":115200N:8:1"), KLV_E_PORT_OPEN);
-  }
+  EXPECT_EQ(connect(conn(com_ + 1)), KLV_E_PORT_OPEN);
   ASSERT_EQ(connect(conn()), KLV_OK);
   int32_t v;
   ASSERT_EQ(klv_get_MotorState(&v), KLV_OK);
   sim_->stop(SIGKILL);
   EXPECT_EQ(klv_get_MotorState(&v), KLV_E_CONNECTION_LOST);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+}
+
+// Only a terminal is opened behind a COM port, and only one nobody else could have put there.
+TEST_F(Serial, PortsThatAreNotTerminalsOrLieOpenToOthersAreRefused) {
+  start();
+  const std::string plain = runtime_.path() + "/plain";
+  std::ofstream(plain) << "not a terminal";
+  const int other = com_ + 1;
+  ASSERT_EQ(::symlink("/dev/null", kelvor::comDevicePath(other).c_str()), 0);
+  EXPECT_EQ(connect(conn(other)), KLV_E_PORT_OPEN) << "a character device, but no terminal";
+  ASSERT_EQ(::unlink(kelvor::comDevicePath(other).c_str()), 0);
+  ASSERT_EQ(::symlink(plain.c_str(), kelvor::comDevicePath(other).c_str()), 0);
+  EXPECT_EQ(connect(conn(other)), KLV_E_PORT_OPEN);
+
+  ASSERT_EQ(::chmod(runtime_.portDir().c_str(), 0777), 0);
+  EXPECT_EQ(connect(conn()), KLV_E_PORT_OPEN) << "anyone could have replaced the link";
+  ASSERT_EQ(::chmod(runtime_.portDir().c_str(), 0700), 0);
+  ASSERT_EQ(connect(conn()), KLV_OK);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+}
+
+TEST_F(Serial, PortsBelongingToAnotherUserAreRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a link to another user";
+  start();
+  ASSERT_EQ(::lchown(link_.c_str(), kNobody, kNobody), 0);
+  EXPECT_EQ(connect(conn()), KLV_E_PORT_OPEN);
+  ASSERT_EQ(::lchown(link_.c_str(), 0, 0), 0);
+  ASSERT_EQ(::chown(runtime_.portDir().c_str(), kNobody, kNobody), 0);
+  EXPECT_EQ(connect(conn()), KLV_E_PORT_OPEN);
+  ASSERT_EQ(::chown(runtime_.portDir().c_str(), 0, 0), 0);
+  ASSERT_EQ(connect(conn()), KLV_OK);
   EXPECT_EQ(klv_Disconnect(), KLV_OK);
 }
 

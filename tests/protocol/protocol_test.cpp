@@ -35,6 +35,29 @@ TEST(Crc, MatchesTheCcittFalseCheckValue) {
   EXPECT_EQ(crc16(nullptr, 0), 0xFFFF);
 }
 
+// The definition, one bit at a time.
+uint16_t bitwiseCrc16(const uint8_t* data, size_t size, uint16_t crc = 0xFFFF) {
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= static_cast<uint16_t>(data[i] << 8);
+    for (int b = 0; b < 8; ++b) {
+      crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
+    }
+  }
+  return crc;
+}
+
+TEST(Crc, AgreesWithTheBitwiseDefinitionForEveryLengthAndSplit) {
+  std::mt19937 rng(7);
+  std::vector<uint8_t> data(100);
+  for (auto& b : data) b = static_cast<uint8_t>(rng());
+  for (size_t size = 0; size <= data.size(); ++size) {
+    const uint16_t want = bitwiseCrc16(data.data(), size);
+    EXPECT_EQ(crc16(data.data(), size), want) << size;
+    const size_t split = size / 3;
+    EXPECT_EQ(crc16(data.data() + split, size - split, crc16(data.data(), split)), want) << size;
+  }
+}
+
 TEST(Frame, LayoutOfAScalarGet) {
   const auto req = encodeFrame(makeFrame(0x1234, 0x0021, {}));
   ASSERT_EQ(req.size(), 11u);
@@ -53,6 +76,11 @@ TEST(Frame, LayoutOfAScalarGet) {
   const auto rep =
       encodeFrame(makeFrame(0x1234, 0x0021, Writer().i32(0).i32(1).take(), FrameType::kReply));
   EXPECT_EQ(rep.size(), 19u);
+}
+
+TEST(Frame, APayloadTooLongForOneFrameIsNotEncoded) {
+  EXPECT_EQ(encodeFrame(makeFrame(1, 0x97, std::vector<uint8_t>(kMaxPayload))).size(), kMaxFrame);
+  EXPECT_TRUE(encodeFrame(makeFrame(1, 0x97, std::vector<uint8_t>(kMaxPayload + 1))).empty());
 }
 
 TEST(Decoder, DecodesFramesFedByteByByte) {
@@ -230,6 +258,24 @@ TEST(Payload, ReaderStopsAtTheEnd) {
   EXPECT_FALSE(r.ok());
 }
 
+TEST(Payload, StringsLongerThanTheLimitAreRefusedNotCut) {
+  const std::string longest(kMaxString, 's');
+  Writer fits;
+  fits.i32(1).str(longest);
+  EXPECT_FALSE(fits.fail());
+  EXPECT_EQ(Reader(fits.bytes()).i32(), 1);
+  Writer over;
+  over.i32(1).str(longest + "!");
+  EXPECT_TRUE(over.fail());
+  EXPECT_EQ(over.bytes().size(), 4u) << "nothing of the string is written";
+  // On the wire, a longer string makes the payload malformed.
+  auto bytes = Writer().u16(static_cast<uint16_t>(kMaxString + 1)).take();
+  bytes.resize(bytes.size() + kMaxString + 1, 's');
+  Reader r(bytes);
+  EXPECT_EQ(r.str(), "");
+  EXPECT_TRUE(r.fail());
+}
+
 TEST(Signatures, MatchAndFormat) {
   const auto ok =
       Writer().i32(3).str("L").floats(std::vector<float>(8, 1.5f).data(), 8).str("").take();
@@ -238,6 +284,10 @@ TEST(Signatures, MatchAndFormat) {
   EXPECT_FALSE(matchesSignature("isPsi", ok.data(), ok.size()));  // too short
   EXPECT_FALSE(matchesSignature("isJs", ok.data(), ok.size()));
   EXPECT_EQ(formatPayload("if", Writer().i32(4).f32(2.5f).bytes().data(), 8), "4, 2.5");
+  // Numbers in their shortest exact form: 0.1f is not shown as 0.100000001.
+  const auto v = Writer().f32(0.1f).f32(-1e20f).f32(3).take();
+  EXPECT_EQ(formatPayload("V", v.data(), v.size()), "[0.1 -1e+20 3]");
+  EXPECT_EQ(formatPayload("d", Writer().f64(0.1).bytes().data(), 8), "0.1");
   const auto req =
       makeFrame(12, static_cast<uint16_t>(Func::put_VarI), Writer().i32(3).i32(42).take());
   EXPECT_EQ(describeFrame(req), "request #12 put_VarI(3, 42)");
@@ -246,10 +296,21 @@ TEST(Signatures, MatchAndFormat) {
   EXPECT_EQ(describeFrame(rep), "reply   #12 get_VarS -> ok \"a\\\"b\"");
 }
 
+TEST(Signatures, ArraysHaveTheirWireLengthsAndDistinctElementNames) {
+  const std::vector<std::pair<char, size_t>> lengths = {{'V', 3},  {'H', 7},  {'P', 8}, {'J', 9},
+                                                        {'T', 11}, {'A', 14}, {'K', 7}};
+  for (const auto& [sig, n] : lengths) {
+    EXPECT_EQ(arrayLength(sig), n) << sig;
+    const auto names = elementNames(sig);
+    EXPECT_EQ(std::set<std::string_view>(names.begin(), names.end()).size(), n) << sig;
+  }
+  for (char scalar : std::string("ifds")) EXPECT_TRUE(elementNames(scalar).empty()) << scalar;
+}
+
 TEST(Functions, TableIsConsistent) {
   std::set<uint16_t> ids;
   std::set<std::string> names;
-  const std::string allowed = "ifdsVHPJTA";
+  const std::string allowed = "ifdsVHPJTAK";
   for (const FuncInfo& f : allFuncs()) {
     EXPECT_TRUE(ids.insert(f.id).second) << f.name;
     EXPECT_TRUE(names.insert(f.name).second) << f.name;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +21,9 @@ inline constexpr size_t kCrcSize = 2;     // CRC-16 after the body
 inline constexpr size_t kMinBody = 5;     // type (1) + sequence (2) + function (2)
 inline constexpr size_t kMaxBody = 2048;  // largest body a peer accepts
 inline constexpr size_t kMaxFrame = kHeaderSize + kMaxBody + kCrcSize;
-inline constexpr size_t kMaxString = 2000;  // longest string the encoding allows
+inline constexpr size_t kMaxPayload = kMaxBody - kMinBody;  // largest payload of one frame
+// Longest string the encoding allows, in bytes; the same limit as the C interface's.
+inline constexpr size_t kMaxString = 1024;
 
 enum class FrameType : uint8_t {
   kRequest = 1,   // client to controller
@@ -29,9 +32,14 @@ enum class FrameType : uint8_t {
 };
 
 enum class Func : uint16_t {
-#define KLV_FUNC(id, name, req, rep) name = id,
+#define KLV_FUNC(id, name, req, rep, kind) name = id,
 #include "kelvor/functions.def"
 #undef KLV_FUNC
+};
+
+enum class FuncKind : uint8_t {
+  kPlain,   // answers at once; progress frames do not keep it alive
+  kMotion,  // moves the arm; each progress frame restarts the client's reply timeout
 };
 
 struct FuncInfo {
@@ -39,6 +47,7 @@ struct FuncInfo {
   const char* name;
   const char* request;  // signature of the request payload
   const char* reply;    // signature of the reply outputs
+  FuncKind kind;
 };
 
 // The entry for a function id, or nullptr when the id is unknown.
@@ -47,8 +56,12 @@ const FuncInfo* findFunc(uint16_t id);
 const FuncInfo* findFunc(std::string_view name);
 // All functions, in table order.
 const std::vector<FuncInfo>& allFuncs();
+// True for the functions that move the arm (kMotion), whose requests progress frames keep
+// alive; false for every other id, known or not.
+bool movesArm(uint16_t id);
 
 // CRC-16/CCITT-FALSE: polynomial 0x1021, initial value 0xFFFF, no reflection, no final xor.
+// Table-driven, eight bytes per step: a receiver checks many candidate frames in garbage.
 uint16_t crc16(const uint8_t* data, size_t size, uint16_t crc = 0xFFFF);
 
 struct Frame {
@@ -58,7 +71,8 @@ struct Frame {
   std::vector<uint8_t> payload;
 };
 
-// Serialises a frame. The payload must not exceed kMaxBody - kMinBody bytes.
+// Serialises a frame. The payload must not exceed kMaxPayload bytes; a longer one gives an
+// empty vector, since no peer would accept it.
 std::vector<uint8_t> encodeFrame(const Frame& frame);
 
 // Incremental frame decoder. Bytes are fed as they arrive; next() returns complete frames one
@@ -91,14 +105,18 @@ class Writer {
   Writer& u16(uint16_t v);
   Writer& f32(float v);
   Writer& f64(double v);
-  // A string: uint16 length, then the bytes (no terminator).
+  // A string: uint16 length, then the bytes (no terminator). A string longer than kMaxString
+  // is refused, not cut: nothing is written and fail() becomes true.
   Writer& str(std::string_view s);
   Writer& floats(const float* v, size_t n);
+  // True once a field was refused; the bytes are then not a valid payload.
+  bool fail() const { return fail_; }
   const std::vector<uint8_t>& bytes() const { return out_; }
   std::vector<uint8_t> take() { return std::move(out_); }
 
  private:
   std::vector<uint8_t> out_;
+  bool fail_ = false;
 };
 
 // Bounds-checked payload reader. A read past the end sets fail() and yields zero values.
@@ -124,7 +142,11 @@ class Reader {
   bool fail_ = false;
 };
 
-// Number of floats of an array signature character (V H P J T A), 0 for others.
+// Names of the elements of an array signature character (V H P J T A K), in order; empty for
+// the scalar characters. This is the one list of element names: programs that show arrays
+// take them from here.
+std::span<const std::string_view> elementNames(char sig);
+// Number of floats of an array signature character, 0 for others.
 size_t arrayLength(char sig);
 // True when payload holds exactly the fields of sig.
 bool matchesSignature(std::string_view sig, const uint8_t* data, size_t size);

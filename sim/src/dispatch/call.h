@@ -21,7 +21,7 @@ class Call {
   model::Controller& ctl;
 
   // The next argument, of the type the request signature has at this place: int32_t (i),
-  // float (f), double (d), std::string (s) or a float record (V H P J T A). The dispatcher has
+  // float (f), double (d), std::string (s) or a float record (V H P J T A K). The dispatcher has
   // checked the payload against the signature before the handler runs.
   template <class T>
   T arg() {

@@ -59,7 +59,8 @@ Dispatcher::Outcome Dispatcher::execute(uint16_t func, const std::vector<uint8_t
       out.reply = proto::Writer().i32(KLV_OK).take();
       const auto& outputs = call.outputs();
       out.reply.insert(out.reply.end(), outputs.begin(), outputs.end());
-      out.motion = call.awaitedMotion();
+      // Only the functions that move the arm (functions.def) keep a client waiting.
+      if (info->kind == proto::FuncKind::kMotion) out.motion = call.awaitedMotion();
     }
   }
   // Whatever the answer, a change is stored before it leaves.

@@ -6,7 +6,7 @@
 
 namespace kelvor::sim::dispatch::handlers {
 
-#define KLV_FUNC(id, name, request, reply) model::Status name(Call& c);
+#define KLV_FUNC(id, name, request, reply, kind) model::Status name(Call& c);
 #include "kelvor/functions.def"
 #undef KLV_FUNC
 

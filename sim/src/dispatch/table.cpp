@@ -12,7 +12,7 @@ struct Entry {
 };
 
 constexpr Entry kTable[] = {
-#define KLV_FUNC(id, name, request, reply) {id, &handlers::name},
+#define KLV_FUNC(id, name, request, reply, kind) {id, &handlers::name},
 #include "kelvor/functions.def"
 #undef KLV_FUNC
 };
