@@ -18,6 +18,12 @@ void CheckControl<Base>::paintEvent(QPaintEvent* event) {
   }
 }
 
+CommandButton::CommandButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
+  connect(this, &QAbstractButton::clicked, this, [this] {
+    if (onClick) onClick();
+  });
+}
+
 template class CheckControl<QCheckBox>;
 template class CheckControl<QPushButton>;
 
@@ -110,10 +116,9 @@ void ComboControl::userTyped(const QString& text) {
   reported_ = listIndex();
 }
 
-FlexGrid::FlexGrid(int rows, int cols, QWidget* parent) : QTableWidget(rows, cols, parent) {
+FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent) {
   horizontalHeader()->hide();
   verticalHeader()->hide();
-  verticalHeader()->setDefaultSectionSize(16);
   verticalHeader()->setMinimumSectionSize(4);
   horizontalHeader()->setMinimumSectionSize(4);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -123,6 +128,12 @@ FlexGrid::FlexGrid(int rows, int cols, QWidget* parent) : QTableWidget(rows, col
   setStyleSheet(
       QStringLiteral("QTableWidget { gridline-color: rgb(192,192,192); "
                      "background-color: rgb(128,128,128); }"));
+}
+
+void FlexGrid::setCells(int rows, int cols) {
+  verticalHeader()->setDefaultSectionSize(std::min(16, (height() - 2) / std::max(1, rows)));
+  setRowCount(rows);
+  setColumnCount(cols);
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < cols; ++c) {
       auto* item = new QTableWidgetItem;

@@ -13,13 +13,17 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <functional>
+#include <tuple>
 #include <vector>
+
+#include "window_definition.h"
 
 using ClickHandler = std::function<void()>;
 
 class CommandButton : public QPushButton {
  public:
-  using QPushButton::QPushButton;
+  explicit CommandButton(const QString& text, QWidget* parent = nullptr);
+  ClickHandler onClick;
 };
 
 // A check box holding 0 (cleared), 1 (set) or 2 (grayed). A click sets 1 when the value is
@@ -87,7 +91,7 @@ class TextBox : public QLineEdit {
   using QLineEdit::QLineEdit;
 };
 
-class Label : public QLabel {
+class LabelControl : public QLabel {
  public:
   using QLabel::QLabel;
 };
@@ -96,7 +100,10 @@ class Label : public QLabel {
 // row and column from 0; column widths in twips.
 class FlexGrid : public QTableWidget {
  public:
-  FlexGrid(int rows, int cols, QWidget* parent = nullptr);
+  explicit FlexGrid(QWidget* parent = nullptr);
+  // Makes the grid rows x cols empty cells. Rows are as high as the font needs, lower where the
+  // grid's height would not show them all.
+  void setCells(int rows, int cols);
   QString textMatrix(int row, int col) const;
   void setTextMatrix(int row, int col, const QString& text);
   void setColWidth(int col, int twips);
@@ -104,6 +111,16 @@ class FlexGrid : public QTableWidget {
 };
 
 inline int twipsToPixels(int twips) { return (twips * 2 + 15) / 30; }
+
+// The class of each kind of control in the window definition, in the order of winDef::Kind.
+using ControlClasses =
+    std::tuple<QGroupBox, CommandButton, CheckBox, PushCheckBox, OptionButton, ComboControl,
+               ComboControl, TextBox, LabelControl, FlexGrid, QFrame>;
+static_assert(std::tuple_size_v<ControlClasses> == static_cast<size_t>(winDef::Kind::Line) + 1);
+template <winDef::Kind K>
+using ControlOf = std::tuple_element_t<static_cast<size_t>(K), ControlClasses>;
+template <winDef::Kind K, int N>
+using ControlArray = ControlOf<K>* [N];
 
 // ---- template implementation ----
 
