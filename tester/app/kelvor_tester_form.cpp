@@ -100,6 +100,7 @@ void KelvorTesterForm::createControls() {
     const winDef::Control& c = *row++;
     control->setObjectName(QString::fromLatin1(c.name));
     control->setGeometry(pixels(c));
+    if (c.field) control->setAccessibleName(QString::fromUtf8(c.field));
     if (c.tab >= 0 && control->focusPolicy() != Qt::NoFocus && c.kind != winDef::Kind::Frame) {
       tabOrder.emplace_back(c.tab, control);
     }

@@ -10,8 +10,8 @@
 // for a member of a control array, whose name is "member(index)". `event` is Click when the
 // control raises Click into its handler `member_Click` (a control array's handler receives the
 // index), NoClick otherwise. `frame` is the containing frame's index, -1 for the window itself.
-// `tab` is the tab index, -1 for none. `field` is how messages and assistive technology name an
-// input field, or nullptr.
+// `tab` is the tab index, -1 for none. `field` is how messages and assistive technology name a
+// control that has no caption of its own (text boxes, lists, grids), or nullptr.
 #pragma once
 
 #include <algorithm>
@@ -56,12 +56,12 @@ inline constexpr unsigned R = kRight, CE = kCenter, BD = kBorder, GRAY = kGrayed
   /* Connection */ \
   A(OptDevice, 0,          Option,    Click,     0, "&Ethernet",               240,   360, 1455,  300,   1, 0,     nullptr) \
   A(Label, 0,              Label,     NoClick,   0, "IPAddress : ",            480,   690,  975,  240,   2, R,     nullptr) \
-  C(txtIPAddress,          Text,      NoClick,   0, "txtIPAddress",           1560,   660, 3615,  300,   3, 0,     nullptr) \
+  C(txtIPAddress,          Text,      NoClick,   0, "txtIPAddress",           1560,   660, 3615,  300,   3, 0,     "IPAddress") \
   A(OptDevice, 1,          Option,    Click,     0, "&RS232C",                 240,  1050, 1455,  300,   4, 0,     nullptr) \
   A(Label, 1,              Label,     NoClick,   0, "Port No : ",              480,  1380,  975,  240,   5, R,     nullptr) \
-  C(cmbPort,               List,      NoClick,   0, "",                       1560,  1350, 3615,  300,   6, 0,     nullptr) \
+  C(cmbPort,               List,      NoClick,   0, "",                       1560,  1350, 3615,  300,   6, 0,     "Port No") \
   A(Label, 2,              Label,     NoClick,   0, "Baudrate : ",             480,  1770,  975,  240,   7, R,     nullptr) \
-  C(cmbBaudrate,           List,      NoClick,   0, "",                       1560,  1740, 3615,  300,   8, 0,     nullptr) \
+  C(cmbBaudrate,           List,      NoClick,   0, "",                       1560,  1740, 3615,  300,   8, 0,     "Baudrate") \
   C(cmdConnect,            Button,    Click,     0, "&Connect",                120,  2130, 2415,  300,   9, 0,     nullptr) \
   C(cmdDisconnect,         Button,    Click,     0, "&Disconnect",            2760,  2130, 2415,  300,  10, 0,     nullptr) \
   \
@@ -74,12 +74,12 @@ inline constexpr unsigned R = kRight, CE = kCenter, BD = kBorder, GRAY = kGrayed
   C(lblRobotType,          Label,     NoClick,   1, "lblRobotType",           1560,  1140, 3615,  300,  17, BD,    nullptr) \
   \
   /* Controller Param */ \
-  C(grdCtrlParam,          Grid,      NoClick,   2, "",                        120,   360, 3000, 1170,  19, 0,     nullptr) \
-  C(cmbCtrlParam,          List,      Click,     2, "",                       3240,   360, 1935,  300,  20, 0,     nullptr) \
+  C(grdCtrlParam,          Grid,      NoClick,   2, "",                        120,   360, 3000, 1170,  19, 0,     "Controller Param") \
+  C(cmbCtrlParam,          List,      Click,     2, "",                       3240,   360, 1935,  300,  20, 0,     "Controller Param name") \
   C(txtCtrlValue,          Text,      NoClick,   2, "txtCtrlValue",           3240,   750, 1935,  300,  21, R,     "Controller Param value") \
   C(cmdChangeCtrl,         Button,    Click,     2, "Change Value",           3240,  1140, 1935,  300,  22, 0,     nullptr) \
-  C(grdCtrlDef,            Grid,      NoClick,   2, "",                        120,  1620, 5055, 1440,  23, 0,     nullptr) \
-  C(cmbDefType,            Combo,     NoClick,   2, "cmbDefType",              120,  3150, 1455,  300,  24, 0,     nullptr) \
+  C(grdCtrlDef,            Grid,      NoClick,   2, "",                        120,  1620, 5055, 1440,  23, 0,     "Definitions") \
+  C(cmbDefType,            Combo,     NoClick,   2, "cmbDefType",              120,  3150, 1455,  300,  24, 0,     "Def Type") \
   C(txtDefNo,              Text,      NoClick,   2, "txtDefNo",               1680,  3150, 1455,  300,  25, R,     "Def No") \
   C(cmdGetDef,             Button,    Click,     2, "Get Def",                3240,  3150, 1935,  300,  26, 0,     nullptr) \
   A(Label2, 0,             Label,     NoClick,   2, "Calset",                  600,  3600,  975,  240,  27, CE,    nullptr) \
@@ -108,7 +108,7 @@ inline constexpr unsigned R = kRight, CE = kCenter, BD = kBorder, GRAY = kGrayed
   \
   /* Variable */ \
   A(Label, 28,             Label,     NoClick,   5, "Name : ",                 120,   390,  615,  240,  67, 0,     nullptr) \
-  C(cmbVariable,           Combo,     NoClick,   5, "cmbVariable",             720,   360,  615,  300,  68, 0,     nullptr) \
+  C(cmbVariable,           Combo,     NoClick,   5, "cmbVariable",             720,   360,  615,  300,  68, 0,     "Name") \
   A(Label, 29,             Label,     NoClick,   5, "No : ",                  1440,   390,  375,  240,  69, 0,     nullptr) \
   C(txtVariableNo,         Text,      NoClick,   5, "txtVariableNo",          1800,   360,  735,  300,  70, R,     "No") \
   A(Label, 30,             Label,     NoClick,   5, "Value : ",               2760,   390,  615,  240,  71, 0,     nullptr) \
@@ -141,8 +141,8 @@ inline constexpr unsigned R = kRight, CE = kCenter, BD = kBorder, GRAY = kGrayed
   C(cmdCalcDevH,           Button,    Click,     6, "Calc DEVH",               520,  1910, 1215,  300,  97, 0,     nullptr) \
   C(cmdMove,               Button,    Click,     6, "Move",                   2220,  1910, 2955,  300,  98, 0,     nullptr) \
   C(Line,                  Line,      NoClick,   6, "",                        150,  2355, 5040,   15,  -1, 0,     nullptr) \
-  C(cmbComp,               Combo,     NoClick,   6, "cmbComp",                 720,  2535,  615,  300,  99, 0,     nullptr) \
-  C(cmbPath,               Combo,     NoClick,   6, "cmbPath",                2040,  2535,  615,  300, 100, 0,     nullptr) \
+  C(cmbComp,               Combo,     NoClick,   6, "cmbComp",                 720,  2535,  615,  300,  99, 0,     "Comp") \
+  C(cmbPath,               Combo,     NoClick,   6, "cmbPath",                2040,  2535,  615,  300, 100, 0,     "Path") \
   C(txtLength,             Text,      NoClick,   6, "txtLength",              3480,  2535,  735,  300, 101, R,     "Length") \
   C(chkNext,               Check,     NoClick,   6, "Next",                   4440,  2535,  735,  300, 102, 0,     nullptr) \
   A(Label, 31,             Label,     NoClick,   6, "Path : ",                1440,  2565,  495,  240, 103, 0,     nullptr) \
