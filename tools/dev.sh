@@ -11,8 +11,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build pkg-config git qt6-base-dev libgtest-dev libgmock-dev
-  googletest libbenchmark-dev libasio-dev libcli11-dev fonts-dejavu-core fonts-ipafont-gothic
-  clang-format
+  googletest libbenchmark-dev libasio-dev libcli11-dev fonts-dejavu-core fonts-liberation2
+  fonts-ipafont-gothic clang-format
   xvfb x11-utils xdotool imagemagick)
 
 install_deps() {

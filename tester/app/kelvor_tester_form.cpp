@@ -31,8 +31,10 @@ KelvorTesterForm::KelvorTesterForm(KelvorApi& lib, MessageSink& messages, PortPr
   setObjectName(QString::fromLatin1(winDef::kFormName));
   setWindowTitle(QString::fromLatin1(winDef::kCaption));
   resize(twipsToPixels(winDef::kClientWidth), twipsToPixels(winDef::kClientHeight));
-  // The window's controls use a small sans-serif face, sized so every caption fits its box.
-  setFont(QFont(QStringLiteral("Sans Serif"), 8));
+  QFont font(QString::fromLatin1(winDef::kFont));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(winDef::kFontPixels);
+  setFont(font);
   createControls();
   wireEvents();
 }

@@ -243,6 +243,11 @@ inline constexpr int kClientWidth = 10935;
 inline constexpr int kClientHeight = 10425;
 inline constexpr const char* kCaption = "Kelvor Tester";
 inline constexpr const char* kFormName = "KelvorTesterForm";
+// The font of every control but the grids: a sans-serif face narrow enough that each caption
+// fits its box, sized in pixels like the boxes themselves, so that a screen's DPI setting cannot
+// push a caption out of its box.
+inline constexpr const char* kFont = "Liberation Sans";
+inline constexpr int kFontPixels = 10;
 // The grids' font; fontconfig has no such family on Linux, so the window substitutes a
 // metric-compatible Japanese Gothic.
 inline constexpr const char* kGridFont = "ＭＳ Ｐゴシック";
