@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "controls.h"
+#include "ctrllib/busy_kelvor.h"
 #include "ctrllib/kelvor_api.h"
 #include "ctrllib/messages.h"
 
@@ -128,7 +129,7 @@ class KelvorTesterForm : public QWidget {
   // A check box holds 0, 1 or 2: any other controller state is shown grayed.
   static int boxValueOf(int32_t state);
 
-  KelvorApi& lib_;
+  BusyKelvor lib_;  // every call shows the wait cursor while it runs
   MessageSink& messages_;
   PortProber& ports_;
 };
