@@ -2,27 +2,46 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QTimer>
 
-int WaitCursor::shown_ = 0;
+namespace {
+
+int callsRunning = 0;    // all on the window's thread
+bool waitShown = false;  // the wait cursor is the application's override cursor
+
+void showWait() {
+  if (waitShown) return;
+  QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+  waitShown = true;
+}
+
+void hideWait() {
+  if (!waitShown) return;
+  QGuiApplication::restoreOverrideCursor();
+  waitShown = false;
+}
+
+}  // namespace
 
 WaitCursor::WaitCursor() : applied_(qGuiApp != nullptr) {
   if (!applied_) return;
-  QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-  ++shown_;
+  ++callsRunning;
+  showWait();
 }
 
 WaitCursor::~WaitCursor() {
-  if (!applied_) return;
-  --shown_;
-  QGuiApplication::restoreOverrideCursor();
+  if (!applied_ || --callsRunning > 0) return;
+  // Taken away when the window is idle again: the next call of the same operation comes
+  // before that and finds it still up.
+  QTimer::singleShot(0, qGuiApp, [] {
+    if (callsRunning == 0) hideWait();
+  });
 }
 
-NormalCursor::NormalCursor() : lifted_(WaitCursor::shown_) {
-  for (int i = 0; i < lifted_; ++i) QGuiApplication::restoreOverrideCursor();
-}
+NormalCursor::NormalCursor() : lifted_(waitShown) { hideWait(); }
 
 NormalCursor::~NormalCursor() {
-  for (int i = 0; i < lifted_; ++i) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+  if (lifted_ && callsRunning > 0) showWait();
 }
 
 #define KLV_CALL_BUSY(name, params, args) \

@@ -1,13 +1,14 @@
 // The wait cursor while the controller is busy, in one place. Every library call blocks the
-// window (a joint drive can take seconds), so BusyKelvor shows the wait cursor around each call
-// and takes it back when the call returns, however it ends. A message box never shows it: while
-// a box is open, the cursor is the normal one again (the loader tells the user of a missing
-// library in the middle of a call).
+// window (a joint drive can take seconds), so BusyKelvor shows the wait cursor from the first
+// call of an operation and takes it back once the window is idle again, however the calls end;
+// it does not flicker between the calls of one operation. A message box never shows it: while
+// a box is open the cursor is the normal one (the loader tells the user of a missing library in
+// the middle of a call).
 #pragma once
 
 #include "kelvor_api.h"
 
-// Shows the wait cursor for as long as it lives; nests.
+// Marks a library call as running for as long as it lives; nests.
 class WaitCursor {
  public:
   WaitCursor();
@@ -16,12 +17,11 @@ class WaitCursor {
   WaitCursor& operator=(const WaitCursor&) = delete;
 
  private:
-  friend class NormalCursor;
-  static int shown_;  // the wait cursors shown now, all on the window's thread
-  bool applied_;
+  bool applied_;  // false without a GUI application
 };
 
-// Takes every wait cursor away for as long as it lives and shows them again after.
+// Takes the wait cursor away for as long as it lives; shows it again after if a call is still
+// running.
 class NormalCursor {
  public:
   NormalCursor();
@@ -30,7 +30,7 @@ class NormalCursor {
   NormalCursor& operator=(const NormalCursor&) = delete;
 
  private:
-  int lifted_;
+  bool lifted_;
 };
 
 // The controller library with the wait cursor around each call.
