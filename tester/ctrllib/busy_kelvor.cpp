@@ -21,27 +21,36 @@ void hideWait() {
   waitShown = false;
 }
 
+// Marks a library call as running for as long as it lives.
+class WaitCursor {
+ public:
+  WaitCursor() : applied_(qGuiApp != nullptr) {
+    if (!applied_) return;
+    ++callsRunning;
+    showWait();
+  }
+  ~WaitCursor() {
+    if (!applied_ || --callsRunning > 0) return;
+    // Taken away when the window is idle again: the next call of the same operation comes
+    // before that and finds it still up.
+    QTimer::singleShot(0, qGuiApp, [] {
+      if (callsRunning == 0) hideWait();
+    });
+  }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  bool applied_;  // false without a GUI application
+};
+
 }  // namespace
 
-WaitCursor::WaitCursor() : applied_(qGuiApp != nullptr) {
-  if (!applied_) return;
-  ++callsRunning;
-  showWait();
-}
-
-WaitCursor::~WaitCursor() {
-  if (!applied_ || --callsRunning > 0) return;
-  // Taken away when the window is idle again: the next call of the same operation comes
-  // before that and finds it still up.
-  QTimer::singleShot(0, qGuiApp, [] {
-    if (callsRunning == 0) hideWait();
-  });
-}
-
-NormalCursor::NormalCursor() : lifted_(waitShown) { hideWait(); }
-
-NormalCursor::~NormalCursor() {
-  if (lifted_ && callsRunning > 0) showWait();
+void withNormalCursor(const std::function<void()>& show) {
+  const bool lifted = waitShown;
+  hideWait();
+  show();
+  if (lifted && callsRunning > 0) showWait();
 }
 
 #define KLV_CALL_BUSY(name, params, args) \

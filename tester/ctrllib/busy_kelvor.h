@@ -6,32 +6,13 @@
 // the middle of a call).
 #pragma once
 
+#include <functional>
+
 #include "kelvor_api.h"
 
-// Marks a library call as running for as long as it lives; nests.
-class WaitCursor {
- public:
-  WaitCursor();
-  ~WaitCursor();
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-
- private:
-  bool applied_;  // false without a GUI application
-};
-
-// Takes the wait cursor away for as long as it lives; shows it again after if a call is still
-// running.
-class NormalCursor {
- public:
-  NormalCursor();
-  ~NormalCursor();
-  NormalCursor(const NormalCursor&) = delete;
-  NormalCursor& operator=(const NormalCursor&) = delete;
-
- private:
-  bool lifted_;
-};
+// Runs show() with the normal cursor, the wait cursor taken away meanwhile; afterwards it comes
+// back if a library call is still running.
+void withNormalCursor(const std::function<void()>& show);
 
 // The controller library with the wait cursor around each call.
 class BusyKelvor final : public KelvorApi {

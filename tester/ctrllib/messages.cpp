@@ -6,8 +6,7 @@
 #include "number_text.h"
 
 void MessageSink::show(const QString& text, MsgIcon icon) {
-  const NormalCursor normal;
-  display(text, icon);
+  withNormalCursor([&] { display(text, icon); });
 }
 
 void QtMessageSink::display(const QString& text, MsgIcon icon) {
