@@ -2,9 +2,6 @@
 
 #include <QCloseEvent>
 #include <QFont>
-#include <QHash>
-#include <QHeaderView>
-#include <QPainter>
 
 #include "ctrllib/number_text.h"
 #include "window_definition.h"
@@ -131,8 +128,8 @@ void KelvorTesterForm::createControls() {
     QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
   }
 
-  OptDevice[0]->setGroup({OptDevice[0], OptDevice[1]});
-  OptDevice[1]->setGroup({OptDevice[0], OptDevice[1]});
+  const std::vector<OptionButton*> transports(std::begin(OptDevice), std::end(OptDevice));
+  for (OptionButton* option : OptDevice) option->setGroup(transports);
 }
 
 // A control with a Click event runs the handler named after it; a control array's handler
