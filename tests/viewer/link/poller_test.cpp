@@ -34,9 +34,10 @@ struct Recorder {
 TEST(Poller, ReadsWhatTheControllerHolds) {
   SimController c;
   c.setUpArm();
+  const JRecord j = c.drive({10, 20, -30, 40, 50, 60, 0, 0, 0});
+  // After the drive: a controller that watches areas would stop the arm in this one.
   const AreaRecord14 area{450, 0, 250, 0, 0, 30, 300, 400, 300, 1000, 0, 1, 1, 0};
   c.putArea(3, area);
-  const JRecord j = c.drive({10, 20, -30, 40, 50, 60, 0, 0, 0});
   const Reading r = c.read();
   ASSERT_TRUE(r.complete);
   EXPECT_TRUE(r.connected);
