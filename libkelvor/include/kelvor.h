@@ -90,6 +90,21 @@ extern "C" {
  *  KLV_C_UNKNOWN_FUNCTION        0x100B       the controller does not support the function
  *  KLV_C_BAD_REQUEST             0x100C       the controller could not decode the request
  *  KLV_C_STORAGE_FAILED          0x100D       the controller could not store the change
+ *  KLV_C_OUT_OF_REACH            0x100E       the position, or a point of the path, is out of
+ *                                             the arm's reach
+ *  KLV_C_JOINT_LIMIT             0x100F       a joint would be beyond its limit (the
+ *                                             description names it: "J3 beyond its limit")
+ *  KLV_C_SINGULAR                0x1010       the position or the path is at or too near a
+ *                                             singular position (the description names which)
+ *  KLV_C_MOTION_RUNNING          0x1011       refused while another motion runs
+ *  KLV_C_AREA_STOP               0x1012       the arm stopped where it entered an area with
+ *                                             Err set (or left it, with Pos 1)
+ *  KLV_C_ERROR_LATCHED           0x1013       a motion refused because an error is latched;
+ *                                             the latched error stays (klv_ClearError first)
+ *  KLV_C_SPEED_ZERO              0x1014       a motion refused at speed 0
+ *  KLV_C_INVALID_ARM             0x1015       link parameters or calibration set that make no
+ *                                             valid arm (the description says why)
+ *  KLV_C_FIXED_DEFINITION        0x1016       tool 0 and work 0 cannot be changed
  *  Any other positive value is a controller code without a fixed meaning (e.g. injected by
  *  the simulator); klv_ErrorText() names it "Controller error 0x...".
  * ------------------------------------------------------------------------------------------- */
@@ -121,6 +136,15 @@ extern "C" {
 #define KLV_C_UNKNOWN_FUNCTION ((int32_t)0x100B)
 #define KLV_C_BAD_REQUEST ((int32_t)0x100C)
 #define KLV_C_STORAGE_FAILED ((int32_t)0x100D)
+#define KLV_C_OUT_OF_REACH ((int32_t)0x100E)
+#define KLV_C_JOINT_LIMIT ((int32_t)0x100F)
+#define KLV_C_SINGULAR ((int32_t)0x1010)
+#define KLV_C_MOTION_RUNNING ((int32_t)0x1011)
+#define KLV_C_AREA_STOP ((int32_t)0x1012)
+#define KLV_C_ERROR_LATCHED ((int32_t)0x1013)
+#define KLV_C_SPEED_ZERO ((int32_t)0x1014)
+#define KLV_C_INVALID_ARM ((int32_t)0x1015)
+#define KLV_C_FIXED_DEFINITION ((int32_t)0x1016)
 
 /* Default TCP port of the controller ("eth:HOST" without a port). */
 #define KLV_DEFAULT_PORT 50420
