@@ -13,6 +13,21 @@ namespace {
 
 Status notFinite() { return {KLV_C_VALUE_OUT_OF_RANGE, "Value is not a finite number"}; }
 
+// Goes on with what a wire record stands for, or refuses it as the robot model does.
+template <class Value, class Then>
+Status with(const robot::Result<Value>& value, Then then) {
+  if (!value) return refusal(value.error());
+  return then(*value);
+}
+
+// Stores a position or joints as the motion target.
+auto into(MotionTarget& out) {
+  return [&out](const auto& value) {
+    out = value;
+    return Status{};
+  };
+}
+
 }  // namespace
 
 robot::Joints Controller::jointsNow() const {
@@ -26,24 +41,15 @@ P Controller::currentP() const { return narrow(robot::toP(kin_.toPose(jointsNow(
 T Controller::currentT() const { return narrow(robot::toT(kin_.toPose(jointsNow()))); }
 
 Status Controller::target(const P& p, MotionTarget& out) const {
-  const robot::Result<robot::Pose> pose = robot::poseFromP(wide(p));
-  if (!pose) return refusal(pose.error());
-  out = *pose;
-  return {};
+  return with(robot::poseFromP(wide(p)), into(out));
 }
 
 Status Controller::target(const J& j, MotionTarget& out) const {
-  const robot::Result<robot::Joints> joints = robot::jointsFromJ(wide(j));
-  if (!joints) return refusal(joints.error());
-  out = *joints;
-  return {};
+  return with(robot::jointsFromJ(wide(j)), into(out));
 }
 
 Status Controller::target(const T& t, MotionTarget& out) const {
-  const robot::Result<robot::Pose> pose = robot::poseFromT(wide(t));
-  if (!pose) return refusal(pose.error());
-  out = *pose;
-  return {};
+  return with(robot::poseFromT(wide(t)), into(out));
 }
 
 Status Controller::approachTarget(const MotionTarget& target, float length,
@@ -78,41 +84,41 @@ Status Controller::toJoints(const robot::Pose& pose, J& out) const {
 }
 
 Status Controller::p2t(const P& p, T& t) const {
-  const robot::Result<robot::Pose> pose = robot::poseFromP(wide(p));
-  if (!pose) return refusal(pose.error());
-  t = narrow(robot::toT(*pose));
-  return {};
+  return with(robot::poseFromP(wide(p)), [&](const robot::Pose& pose) {
+    t = narrow(robot::toT(pose));
+    return Status{};
+  });
 }
 
 Status Controller::p2j(const P& p, J& j) const {
-  const robot::Result<robot::Pose> pose = robot::poseFromP(wide(p));
-  return pose ? toJoints(*pose, j) : refusal(pose.error());
+  return with(robot::poseFromP(wide(p)),
+              [&](const robot::Pose& pose) { return toJoints(pose, j); });
 }
 
 Status Controller::j2p(const J& j, P& p) const {
-  const robot::Result<robot::Joints> joints = robot::jointsFromJ(wide(j));
-  if (!joints) return refusal(joints.error());
-  p = narrow(robot::toP(kin_.toPose(*joints)));
-  return {};
+  return with(robot::jointsFromJ(wide(j)), [&](const robot::Joints& joints) {
+    p = narrow(robot::toP(kin_.toPose(joints)));
+    return Status{};
+  });
 }
 
 Status Controller::j2t(const J& j, T& t) const {
-  const robot::Result<robot::Joints> joints = robot::jointsFromJ(wide(j));
-  if (!joints) return refusal(joints.error());
-  t = narrow(robot::toT(kin_.toPose(*joints)));
-  return {};
+  return with(robot::jointsFromJ(wide(j)), [&](const robot::Joints& joints) {
+    t = narrow(robot::toT(kin_.toPose(joints)));
+    return Status{};
+  });
 }
 
 Status Controller::t2p(const T& t, P& p) const {
-  const robot::Result<robot::Pose> pose = robot::poseFromT(wide(t));
-  if (!pose) return refusal(pose.error());
-  p = narrow(robot::toP(*pose));
-  return {};
+  return with(robot::poseFromT(wide(t)), [&](const robot::Pose& pose) {
+    p = narrow(robot::toP(pose));
+    return Status{};
+  });
 }
 
 Status Controller::t2j(const T& t, J& j) const {
-  const robot::Result<robot::Pose> pose = robot::poseFromT(wide(t));
-  return pose ? toJoints(*pose, j) : refusal(pose.error());
+  return with(robot::poseFromT(wide(t)),
+              [&](const robot::Pose& pose) { return toJoints(pose, j); });
 }
 
 Status Controller::dev(const P& base, const P& offset, P& out) const {

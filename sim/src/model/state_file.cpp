@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -27,39 +28,22 @@ namespace kelvor::sim::model {
 
 namespace {
 
-std::string hex32(uint32_t v) {
-  char b[16];
-  std::snprintf(b, sizeof b, "%08" PRIx32, v);
+// v as exactly digits hex digits.
+std::string hex(uint64_t v, int digits) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%0*" PRIx64, digits, v);
   return b;
 }
+std::string hex32(uint32_t v) { return hex(v, 8); }
+std::string hex64(uint64_t v) { return hex(v, 16); }
 
-uint32_t floatBits(float f) {
-  uint32_t u;
-  std::memcpy(&u, &f, 4);
-  return u;
-}
-
-float bitsFloat(uint32_t u) {
-  float f;
-  std::memcpy(&f, &u, 4);
-  return f;
-}
+uint32_t floatBits(float f) { return std::bit_cast<uint32_t>(f); }
+float bitsFloat(uint32_t u) { return std::bit_cast<float>(u); }
+uint64_t doubleBits(double d) { return std::bit_cast<uint64_t>(d); }
 
 template <size_t N>
 bool sameBits(const std::array<float, N>& a, const std::array<float, N>& b) {
   return std::memcmp(a.data(), b.data(), sizeof a) == 0;
-}
-
-std::string hex64(uint64_t v) {
-  char b[32];
-  std::snprintf(b, sizeof b, "%016" PRIx64, v);
-  return b;
-}
-
-uint64_t doubleBits(double d) {
-  uint64_t u;
-  std::memcpy(&u, &d, 8);
-  return u;
 }
 
 template <size_t N>
@@ -265,7 +249,7 @@ bool loadState(const std::string& path, PersistentState& st, std::string& error)
       if (ok) s.varF[no] = bitsFloat(static_cast<uint32_t>(u));
     } else if (tag == "D") {
       ok = index(is, s.varD, no) && readHex(is, u);
-      if (ok) std::memcpy(&s.varD[no], &u, 8);
+      if (ok) s.varD[no] = std::bit_cast<double>(u);
     } else if (tag == "S") {
       std::string hex;
       ok = index(is, s.varS, no) && (is >> hex) && hex.size() % 2 == 0;
@@ -303,7 +287,7 @@ bool loadState(const std::string& path, PersistentState& st, std::string& error)
     } else if (tag == "pos") {
       for (double& v : s.joints) {
         ok = ok && readHex(is, u);
-        std::memcpy(&v, &u, 8);
+        v = std::bit_cast<double>(u);
       }
     } else {
       ok = false;
