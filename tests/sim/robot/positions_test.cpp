@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "robot_test_util.h"
 
 namespace kelvor::robot {
@@ -80,6 +82,7 @@ TEST(Formats, PToTAndBackOverRandomPoses) {
       for (int i = 0; i < 6; ++i) EXPECT_NEAR(again[i], p[i], 1e-7) << i;
     }
   }
+  std::printf("[ figures  ] P2T then T2P: 5000 poses, worst %.3g mm %.3g deg\n", worstMm, worstDeg);
   EXPECT_LT(worstMm, 1e-9);
   EXPECT_LT(worstDeg, 1e-9);
 }
