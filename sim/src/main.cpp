@@ -112,7 +112,7 @@ void defineOptions(CLI::App& app, Options& opt) {
                  "run the controller's clock F times as fast as real time (motions, settling), "
                  "for tests and demos")
       ->type_name("F")
-      ->check(CLI::Range(0.01, 1000.0))
+      ->check(CLI::Range(0.01, 100.0))
       ->capture_default_str();
   app.add_option("--rom-version", opt.identity.romVersion, "ROM version string")
       ->capture_default_str();

@@ -26,7 +26,8 @@ class Arm : public ::testing::Test {
  protected:
   void start(std::vector<std::string> args = {}) {
     sim_ = std::make_unique<SimProcess>(std::move(args));
-    ASSERT_EQ(connect(sim_->eth()), KLV_OK);
+    // A generous timeout: planning and watching areas are slow under the sanitizers.
+    ASSERT_EQ(connect(sim_->eth(), 2000), KLV_OK);
     ASSERT_EQ(klv_put_MotorState(1), KLV_OK);
   }
   void TearDown() override { EXPECT_EQ(klv_Disconnect(), KLV_OK); }
@@ -155,19 +156,19 @@ TEST_F(Arm, AnAreaWithErrStopsTheArmWhereItEnters) {
   EXPECT_EQ(io, 0);
 }
 
-// Twenty times as fast: a motion of 6.1 s at 10 % answers after about 0.3 s, the library
-// kept waiting by progress frames although its timeout is shorter.
+// Five times as fast: a motion of 6.1 s at 10 % answers after about 1.2 s, the library kept
+// waiting by progress frames although its timeout is shorter.
 TEST_F(Arm, TheTimeScaleRunsMotionsFaster) {
-  start({"--time-scale", "20"});
+  start({"--time-scale", "5"});
   ASSERT_EQ(klv_Disconnect(), KLV_OK);
-  ASSERT_EQ(connect(sim_->eth(), 200), KLV_OK);
+  ASSERT_EQ(connect(sim_->eth(), 300), KLV_OK);
   ASSERT_EQ(klv_put_ExtSpeed(10), KLV_OK);
   const float target[9] = {90, 0, 0, 0, 0, 0, 0, 0, 0};
   const auto sent = Clock::now();
   ASSERT_EQ(klv_DriveA("@0", target, ""), KLV_OK);
   const auto took = Clock::now() - sent;
-  EXPECT_GT(took, std::chrono::milliseconds(250));
-  EXPECT_LT(took, std::chrono::seconds(3)) << "model time converted to real time";
+  EXPECT_GT(took, std::chrono::milliseconds(1200));
+  EXPECT_LT(took, std::chrono::seconds(4)) << "model time converted to real time";
   int32_t moving = 1;
   ASSERT_EQ(klv_get_MotionState(&moving), KLV_OK);
   EXPECT_EQ(moving, 0);
