@@ -161,7 +161,7 @@ TEST_F(Arm, AnAreaWithErrStopsTheArmWhereItEnters) {
 TEST_F(Arm, TheTimeScaleRunsMotionsFaster) {
   start({"--time-scale", "5"});
   ASSERT_EQ(klv_Disconnect(), KLV_OK);
-  ASSERT_EQ(connect(sim_->eth(), 300), KLV_OK);
+  ASSERT_EQ(connect(sim_->eth(), 800), KLV_OK);
   ASSERT_EQ(klv_put_ExtSpeed(10), KLV_OK);
   const float target[9] = {90, 0, 0, 0, 0, 0, 0, 0, 0};
   const auto sent = Clock::now();
