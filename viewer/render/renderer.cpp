@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QLocale>
 #include <QPen>
@@ -145,6 +146,19 @@ void drawBanner(QPainter& p, const QString& text, int width, int height) {
 
 }  // namespace
 
+std::vector<QRectF> placeLabels(std::vector<QRectF> boxes) {
+  for (std::size_t i = 1; i < boxes.size(); ++i) {
+    // Each move goes below a box it met, so a label moves at most once per label before it.
+    for (std::size_t tries = 0; tries < i; ++tries) {
+      const auto met = std::find_if(boxes.begin(), boxes.begin() + std::ptrdiff_t(i),
+                                    [&](const QRectF& b) { return b.intersects(boxes[i]); });
+      if (met == boxes.begin() + std::ptrdiff_t(i)) break;
+      boxes[i].moveTop(met->bottom());
+    }
+  }
+  return boxes;
+}
+
 int statusBandHeight(int lines) { return lines > 0 ? lines * kStatusLineHeight + 8 : 0; }
 
 void render(QPainter& p, const Scene& s, const Camera& cam, const RenderOptions& o) {
@@ -170,10 +184,21 @@ void render(QPainter& p, const Scene& s, const Camera& cam, const RenderOptions&
     if (l.onTop && wanted(l.layer)) drawLine(p, m * l.a, m * l.b, l.colour, l.width);
   }
   p.setFont(pixelFont(11));
+  std::vector<const Label*> labels;
+  std::vector<QRectF> boxes;
+  const QFontMetricsF metrics(p.font());
   for (const Label& l : s.labels) {
     if (!wanted(l.layer)) continue;
-    p.setPen(qcolor(l.colour));
-    p.drawText(screen(m * l.at) + QPointF(7, -7), QString::fromStdString(l.text));
+    const QString text = QString::fromStdString(l.text);
+    const QPointF at = screen(m * l.at) + QPointF(7, -7);  // the baseline's left end
+    labels.push_back(&l);
+    boxes.push_back(metrics.boundingRect(text).translated(at));
+  }
+  boxes = placeLabels(std::move(boxes));
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    const QString text = QString::fromStdString(labels[i]->text);
+    p.setPen(qcolor(labels[i]->colour));
+    p.drawText(boxes[i].topLeft() - metrics.boundingRect(text).topLeft(), text);
   }
   // Markers last: nothing hides where a joint or the tool centre point is.
   for (const Marker& k : s.markers) {

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 #include "scene/camera.h"
 #include "scene/scene.h"
@@ -31,6 +32,10 @@ struct RenderOptions {
 void render(QPainter& painter, const Scene& scene, const Camera& camera,
             const RenderOptions& options = {});
 QImage renderImage(const Scene& scene, const Camera& camera, const RenderOptions& options = {});
+
+// Where the labels go: each box as given unless it meets one before it, else moved down below
+// the one it meets, as often as needed, so that no two labels are drawn over each other.
+std::vector<QRectF> placeLabels(std::vector<QRectF> boxes);
 
 // Height in pixels of the status band for n lines.
 int statusBandHeight(int lines);

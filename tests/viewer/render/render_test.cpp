@@ -130,5 +130,20 @@ TEST(Render, AnEnabledAreaAppearsWhereItsDefinitionSays) {
                            [](const Face& f) { return f.layer == Layer::Area; }));
 }
 
+// Two areas whose tops meet in a view put their labels at one place; the second moves below.
+TEST(Render, LabelsThatWouldCoverEachOtherAreMovedApart) {
+  const QRectF a(100, 50, 40, 12), b(110, 55, 40, 12), c(110, 60, 40, 12), far(300, 50, 40, 12);
+  const std::vector<QRectF> placed = placeLabels({a, b, c, far});
+  ASSERT_EQ(placed.size(), 4u);
+  EXPECT_EQ(placed[0], a);
+  EXPECT_EQ(placed[1], b.translated(0, 7));   // just below a
+  EXPECT_EQ(placed[2], c.translated(0, 14));  // below a, then below b
+  EXPECT_EQ(placed[3], far);
+  for (std::size_t i = 0; i < placed.size(); ++i) {
+    for (std::size_t k = 0; k < i; ++k) EXPECT_FALSE(placed[i].intersects(placed[k])) << i << k;
+  }
+  EXPECT_TRUE(placeLabels({}).empty());
+}
+
 }  // namespace
 }  // namespace kelvor::view
