@@ -15,9 +15,12 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build pkg-config git qt6-base-dev libgtest-dev libgmock-dev
   googletest libbenchmark-dev libasio-dev libcli11-dev libeigen3-dev liborocos-kdl-dev
-  nlohmann-json3-dev locales python3 fonts-dejavu-core fonts-ipafont-gothic
+  nlohmann-json3-dev locales python3
   clang-format clang-14 libclang-rt-14-dev
-  xvfb x11-utils xdotool imagemagick)
+  xvfb x11-utils xdotool imagemagick
+  help2man librsvg2-bin desktop-file-utils man-db)
+mapfile -t fonts < <(grep -v '^#' tester/font-packages.txt)  # the window's fonts
+packages+=("${fonts[@]}")
 
 install_deps() {
   local missing=()
