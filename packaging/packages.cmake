@@ -9,6 +9,12 @@
 # Version, revision and maintainer come from the newest entry of debian/changelog; the
 # library's dependency line comes from its symbols file.
 
+if(NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  message(STATUS "Debian packages: configure with -DCMAKE_INSTALL_PREFIX=/usr to build them "
+                 "(tools/dev.sh package)")
+  return()
+endif()
+
 set(debian_dir ${CMAKE_CURRENT_LIST_DIR}/debian)
 
 file(STRINGS ${debian_dir}/changelog head LIMIT_COUNT 1)
@@ -36,12 +42,6 @@ foreach(line IN LISTS symbols)
   endif()
 endforeach()
 set(library_dependency "${library_package} (>= ${library_version})")
-
-if(NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr")
-  message(STATUS "Debian packages: configure with -DCMAKE_INSTALL_PREFIX=/usr to build them "
-                 "(tools/dev.sh package)")
-  return()
-endif()
 
 # DEBIAN/ of libkelvor1: shlibs and symbols for the programs linking the library, and the
 # trigger that refreshes the loader's cache. The same folder, with the built library beside
