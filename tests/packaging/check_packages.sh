@@ -8,7 +8,8 @@
 #   - the tester, started from the root without LD_LIBRARY_PATH, loads the root's
 #     libkelvor.so.1 through its RUNPATH (the root is a relocated /usr, which $ORIGIN follows)
 #     and connects to the root's kelvor-sim: headless (offscreen), with a preloaded helper
-#     pressing Connect as a user would; klv reaches the simulator the same way;
+#     pressing Connect as a user would; klv reaches the simulator the same way, and so does
+#     kelvor-view, where it is built, rendering one snapshot;
 #   - the installed C example builds against the installed header and library with pkg-config
 #     and with the CMake package; both builds and the Python example talk to that simulator
 #     (these find the library through LD_LIBRARY_PATH, or CMake's build RUNPATH, as a program
@@ -123,6 +124,14 @@ loaded=$(sed -n 's/^library //p' "$work/tester.out")
   fail "the tester's window shows $(grep '^lbl' "$work/tester.out")"
 grep -q "klv_Connect(\"eth:$address\", 400, 0) -> ok" "$work/tester.trace" ||
   fail "the library's trace lacks the tester's connect"
+
+if [ -x "$usr/bin/kelvor-view" ]; then
+  step "kelvor-view against the installed library"
+  env -u LD_LIBRARY_PATH QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime" \
+    timeout 60 "$usr/bin/kelvor-view" --snapshot "$work/view.png" "eth:$address" \
+    >"$work/view.out" 2>&1 || fail "kelvor-view --snapshot: $(cat "$work/view.out")"
+  file -b "$work/view.png" | grep -q '^PNG image data' || fail "kelvor-view wrote no PNG"
+fi
 
 step "klv"
 [ "$(env -u LD_LIBRARY_PATH "$usr/bin/klv" -c "eth:$address" get_RobotType)" = KV6-SIM ] ||
