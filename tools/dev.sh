@@ -10,15 +10,22 @@
 #   tools/dev.sh fuzz      build the libFuzzer targets of fuzz/ with clang and run each for
 #                          FUZZ_SECONDS (default 15) from its seed corpus; fails on any crash,
 #                          leak, sanitizer report or broken invariant
-# BUILD_DIR (default: build, or build-asan, build-bench, build-fuzz) chooses the build folder.
+#   tools/dev.sh package   build the Debian packages (.deb) into build-package/packages/ with
+#                          Debian's hardening flags, then check them (lintian, and the
+#                          installed programs and library from a scratch root)
+# BUILD_DIR (default: build, or build-asan, build-bench, build-fuzz, build-package) chooses the
+# build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build pkg-config git qt6-base-dev libgtest-dev libgmock-dev
   googletest libbenchmark-dev libasio-dev libcli11-dev libeigen3-dev liborocos-kdl-dev
-  nlohmann-json3-dev locales python3 fonts-dejavu-core fonts-liberation2 fonts-ipafont-gothic
+  nlohmann-json3-dev locales python3
   clang-format clang-14 libclang-rt-14-dev
-  xvfb x11-utils xdotool imagemagick)
+  xvfb x11-utils xdotool imagemagick
+  help2man librsvg2-bin dpkg-dev file lintian desktop-file-utils man-db)
+mapfile -t fonts < <(grep -v '^#' tester/font-packages.txt)  # the window's fonts
+packages+=("${fonts[@]}")
 
 install_deps() {
   local missing=()
@@ -108,8 +115,24 @@ case "$cmd" in
       rm -rf "$work"
     done
     ;;
+  package)
+    install_deps
+    dir=${BUILD_DIR:-build-package}
+    # Built as Debian builds its own packages: its compiler and linker flags, and dates (manual
+    # pages) taken from the changelog instead of the clock.
+    eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
+    export CFLAGS="$CPPFLAGS $CFLAGS" CXXFLAGS="$CPPFLAGS $CXXFLAGS"  # CMake reads no CPPFLAGS
+    SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -l packaging/debian/changelog -STimestamp)
+    export SOURCE_DATE_EPOCH
+    build "$dir" -DCMAKE_INSTALL_PREFIX=/usr -DKELVOR_BUILD_TESTS=OFF \
+      -DKELVOR_BUILD_BENCHMARKS=OFF -DKELVOR_WERROR=ON
+    rm -rf "$dir/packages"
+    (cd "$dir" && cpack -G DEB)
+    tests/packaging/check_packages.sh "$dir"/packages/*.deb
+    echo "dev.sh: packages in $dir/packages/; install with: sudo apt install ./$dir/packages/*.deb"
+    ;;
   *)
-    sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 
 #include "app/kelvor_tester_form.h"
 #include "app/port_probe.h"
@@ -7,6 +8,10 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+  // The installed menu entry and icon carry the program's name; where none is installed the
+  // window keeps Qt's default icon.
+  QApplication::setDesktopFileName(QStringLiteral(KELVOR_DESKTOP_ID));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(KELVOR_DESKTOP_ID)));
   QtMessageSink messages;
   DynamicKelvor library(messages);
   DevicePortProber ports;
