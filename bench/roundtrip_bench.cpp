@@ -1,7 +1,9 @@
 // What a library call costs against what the loopback itself costs. In one run:
-//   - a scalar get (get_MotorState) through the library to kelvor-sim, and the refresh the
-//     tester makes after connecting, each beside a bare ping-pong of the same frame sizes to
-//     a server process that does nothing but recv and send (the floor of any TCP round trip);
+//   - a scalar get (get_MotorState) through the library, and the refresh the tester makes
+//     after connecting, each beside a bare ping-pong of the same frame sizes to a server
+//     process that does nothing but recv and send (the floor of any TCP round trip): once
+//     with the library talking to that same server (the client's share) and once to
+//     kelvor-sim (client and simulator together);
 //   - the whole connect: klv_Connect, the three identity reads and the refresh;
 //   - system calls per call, counted by running this program again under `perf stat`;
 //   - heap allocations per call, counted by the malloc below.
@@ -36,9 +38,9 @@
 #include "test_util.h"
 
 // Every heap allocation of the process, the library's included, passes here.
-extern "C" void* __libc_malloc(size_t);                   // NOLINT
-extern "C" void* __libc_calloc(size_t, size_t);           // NOLINT
-extern "C" void* __libc_realloc(void*, size_t);           // NOLINT
+extern "C" void* __libc_malloc(size_t);          // NOLINT
+extern "C" void* __libc_calloc(size_t, size_t);  // NOLINT
+extern "C" void* __libc_realloc(void*, size_t);  // NOLINT
 static std::atomic<unsigned long> g_allocations{0};
 extern "C" void* malloc(size_t n) {
   g_allocations.fetch_add(1, std::memory_order_relaxed);
@@ -88,8 +90,7 @@ const Step kRefresh[] = {
     {p::Func::get_AutoMode, [] { return intCall(klv_get_AutoMode); }},
     {p::Func::get_RobSlaveState, [] { return intCall(klv_get_RobSlaveState); }},
     {p::Func::get_ErrorCode, [] { return intCall(klv_get_ErrorCode); }},
-    {p::Func::get_ErrorDescription,
-     [] { return klv_get_ErrorDescription(g_text, sizeof g_text); }},
+    {p::Func::get_ErrorDescription, [] { return klv_get_ErrorDescription(g_text, sizeof g_text); }},
 };
 const Step kScalar[] = {{p::Func::get_MotorState, [] { return intCall(klv_get_MotorState); }}};
 
@@ -123,7 +124,9 @@ std::pair<size_t, size_t> frameSizes(const Step& s) {
 
 // The bare round trip: a process that reads each request whole and answers with as many
 // bytes as the request's first two bytes ask for, over a blocking TCP socket with no
-// deadline, no framing and no checks.
+// deadline, no framing and no checks. It also answers the library's frames, with zeros for
+// every output (the handshake excepted), so that the library can be timed against the same
+// server: the client's own share of a call.
 class PingPongServer {
  public:
   PingPongServer() {
@@ -132,14 +135,14 @@ class PingPongServer {
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&a), len) != 0 ||
-        ::listen(listener, 1) != 0 ||
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(listener, 4) != 0 ||
         ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
       std::perror("ping-pong server");
       std::exit(1);
     }
+    port_ = ntohs(a.sin_port);
     pid_ = ::fork();
-    if (pid_ == 0) serve(listener);
+    if (pid_ == 0) acceptLoop(listener);
     ::close(listener);
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
@@ -156,6 +159,8 @@ class PingPongServer {
   }
   PingPongServer(const PingPongServer&) = delete;
   PingPongServer& operator=(const PingPongServer&) = delete;
+
+  std::string eth() const { return "eth:127.0.0.1:" + std::to_string(port_); }
 
   void roundTrip(size_t request, size_t reply) {
     buf_[0] = static_cast<uint8_t>(reply & 0xFF);
@@ -174,20 +179,55 @@ class PingPongServer {
       got += static_cast<size_t>(r);
     }
   }
-  [[noreturn]] static void serve(int listener) {
-    const int fd = ::accept(listener, nullptr, nullptr);
+  [[noreturn]] static void acceptLoop(int listener) {
+    for (;;) {
+      const int fd = ::accept(listener, nullptr, nullptr);
+      if (fd < 0) std::_Exit(0);
+      if (::fork() == 0) serve(fd);
+      ::close(fd);
+    }
+  }
+  [[noreturn]] static void serve(int fd) {
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     uint8_t buf[p::kMaxFrame];
+    std::vector<uint8_t> reply;
     for (;;) {
       readFull(fd, buf, 4);
-      const size_t reply = buf[0] | (buf[1] << 8);
-      const size_t request = buf[2] | (buf[3] << 8);
-      readFull(fd, buf + 4, request - 4);
-      if (::send(fd, buf, reply, MSG_NOSIGNAL) != static_cast<ssize_t>(reply)) std::_Exit(0);
+      if (buf[0] == p::kMarker0 && buf[1] == p::kMarker1) {
+        const size_t body = buf[2] | (buf[3] << 8);
+        readFull(fd, buf + 4, body + p::kCrcSize);
+        const auto seq = static_cast<uint16_t>(buf[5] | (buf[6] << 8));
+        const auto func = static_cast<uint16_t>(buf[7] | (buf[8] << 8));
+        const p::FuncInfo* info = p::findFunc(func);
+        p::Writer out;
+        out.i32(KLV_OK);
+        for (const char* c = info ? info->reply : ""; *c; ++c) {
+          if (*c == 's') {
+            out.str("");
+          } else if (*c == 'd') {
+            out.f64(0);
+          } else if (c == info->reply && func == static_cast<uint16_t>(p::Func::Hello)) {
+            out.i32(p::kProtocolVersion);
+          } else {
+            for (size_t i = std::max<size_t>(1, p::arrayLength(*c)); i > 0; --i) out.i32(0);
+          }
+        }
+        p::encodeFrame(p::FrameType::kReply, seq, func, out.bytes().data(), out.bytes().size(),
+                       reply);
+      } else {
+        const size_t request = buf[2] | (buf[3] << 8);
+        readFull(fd, buf + 4, request - 4);
+        reply.assign(buf, buf + (buf[0] | (buf[1] << 8)));
+      }
+      if (::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) !=
+          static_cast<ssize_t>(reply.size())) {
+        std::_Exit(0);
+      }
     }
   }
 
+  int port_ = 0;
   pid_t pid_ = -1;
   int fd_ = -1;
   uint8_t buf_[p::kMaxFrame]{};
@@ -256,9 +296,9 @@ double connectMicros(const std::string& eth) {
 }
 
 // The system calls the breakdown names; the total counts every other one too.
-constexpr const char* kSyscallNames[] = {"read",  "recvfrom", "recvmsg",    "write",
-                                         "sendto", "sendmsg", "poll",       "ppoll",
-                                         "setsockopt", "fcntl", "futex"};
+constexpr const char* kSyscallNames[] = {"read",       "recvfrom", "recvmsg", "write",
+                                         "sendto",     "sendmsg",  "poll",    "ppoll",
+                                         "setsockopt", "fcntl",    "futex"};
 
 // System calls of `--calls what n port`, counted by perf stat at the kernel's tracepoints
 // (a tracer that stops the process at each call would slow it enough to change the path the
@@ -334,8 +374,8 @@ int callsMode(const std::string& what, long n, int port) {
 }
 
 void printComparison(const char* name, std::pair<double, double> t) {
-  std::printf("  %-34s %8.2f us   bare ping-pong %8.2f us   ratio %.3f\n", name, t.first,
-              t.second, t.first / t.second);
+  std::printf("  %-34s %8.2f us   bare ping-pong %8.2f us   ratio %.3f\n", name, t.first, t.second,
+              t.first / t.second);
 }
 
 }  // namespace
@@ -346,6 +386,14 @@ int main(int argc, char** argv) {
   }
   PingPongServer bare;  // forked before the simulator's pipe exists
   kelvor::test::SimProcess sim;
+  std::printf("roundtrip_bench: the library's own share, against the bare server\n");
+  if (kelvor::test::connect(bare.eth()) != KLV_OK) {
+    std::fprintf(stderr, "roundtrip_bench: cannot connect to the bare server\n");
+    return 1;
+  }
+  printComparison("scalar get (get_MotorState)", compare(kScalar, bare, 2000));
+  printComparison("refresh (12 calls)", compare(kRefresh, bare, 200));
+  klv_Disconnect();
   std::printf("roundtrip_bench: the library against kelvor-sim over loopback TCP\n");
   if (kelvor::test::connect(sim.eth()) != KLV_OK) {
     std::fprintf(stderr, "roundtrip_bench: cannot connect to kelvor-sim\n");
