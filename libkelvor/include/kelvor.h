@@ -31,7 +31,8 @@
  *   bits, the parity bit if any and the stop bits: 10 bits at 8N1, so 1.04 ms at 9600 baud,
  *   and a 1024-byte string variable (a 1041-byte frame) about 1.08 s. A pause of 20
  *   character times (at least 20 ms) inside a frame still ends it, so a dead line is noticed
- *   within the timeout and a line that stops mid-frame within that pause.
+ *   within the timeout plus the request's wire time, and a line that stops mid-frame within
+ *   that pause.
  *
  * Positions (arrays of float): the tool centre point (TCP) of the current tool in the current
  * work frame, lengths in mm, angles in degrees.
