@@ -27,10 +27,8 @@
 #include <vector>
 
 #include "app/controls.h"
-#include "app/kelvor_tester_form.h"
-#include "app/port_probe.h"
+#include "app/tester_program.h"
 #include "app/window_definition.h"
-#include "ctrllib/dynamic_kelvor.h"
 
 extern char** environ;
 
@@ -71,14 +69,9 @@ int child(const std::string& what, int fd, int argc, char** argv) {
   PaintWatch watch(fd);
   if (what == "tester") {
     QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
-    QtMessageSink messages;
-    DynamicKelvor library(messages);
-    DevicePortProber ports;
-    KelvorTesterForm form(library, messages, ports);
-    messages.setParent(&form);
-    form.installEventFilter(&watch);
-    form.Form_Load();
-    form.show();
+    TesterProgram program;
+    program.form.installEventFilter(&watch);
+    program.form.show();
     return QApplication::exec();
   }
   QWidget window;
