@@ -34,6 +34,20 @@ void BM_DecoderThroughTheResyncWorstCase(benchmark::State& state) {
 }
 BENCHMARK(BM_DecoderThroughTheResyncWorstCase)->Unit(benchmark::kMillisecond);
 
+// One reply of a scalar get through the decoder.
+void BM_DecodeFrame(benchmark::State& state) {
+  p::Frame f;
+  f.type = p::FrameType::kReply;
+  f.payload = p::Writer().i32(0).i32(1).take();
+  const auto bytes = p::encodeFrame(f);
+  p::Decoder d;
+  for (auto _ : state) {
+    d.feed(bytes.data(), bytes.size());
+    benchmark::DoNotOptimize(d.next());
+  }
+}
+BENCHMARK(BM_DecodeFrame);
+
 }  // namespace
 
 BENCHMARK_MAIN();

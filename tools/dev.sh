@@ -6,7 +6,7 @@
 #   tools/dev.sh test      install, build with warnings as errors, run every test, the
 #                          formatting check and the window smoke test
 #   tools/dev.sh sanitize  the test suite again under AddressSanitizer and UBSan
-#   tools/dev.sh bench     build and run the benchmarks
+#   tools/dev.sh bench     build in Release and run every benchmark (bench/README.md)
 #   tools/dev.sh fuzz      build the libFuzzer targets of fuzz/ with clang and run each for
 #                          FUZZ_SECONDS (default 15) from its seed corpus; fails on any crash,
 #                          leak, sanitizer report or broken invariant
@@ -22,7 +22,7 @@ packages=(build-essential cmake ninja-build pkg-config git qt6-base-dev libgtest
   googletest libbenchmark-dev libasio-dev libcli11-dev libeigen3-dev liborocos-kdl-dev
   nlohmann-json3-dev locales python3
   clang-format clang-14 libclang-rt-14-dev
-  xvfb x11-utils xdotool imagemagick
+  xvfb x11-utils xdotool imagemagick linux-perf
   help2man librsvg2-bin dpkg-dev file lintian desktop-file-utils man-db)
 mapfile -t fonts < <(grep -v '^#' tester/font-packages.txt)  # the window's fonts
 packages+=("${fonts[@]}")
@@ -87,7 +87,7 @@ case "$cmd" in
     install_deps
     dir=${BUILD_DIR:-build-bench}
     build "$dir" -DCMAKE_BUILD_TYPE=Release -DKELVOR_BUILD_TESTS=OFF
-    for b in "$dir"/bench-tester/tester_bench "$dir"/bench/*_bench; do
+    for b in "$dir"/bench-tester/*_bench "$dir"/bench/*_bench; do
       [ -x "$b" ] && "$b"
     done
     ;;

@@ -24,6 +24,15 @@
  *   ignored. klv_Connect() itself (host-name lookup, TCP connect and handshake) is bounded by
  *   its one timeout. A call that has to skip more than 64 KiB of bytes that form no frame
  *   gives up with KLV_E_PROTOCOL (a motion's progress frame renews that allowance too).
+ *   Over a serial line the timeout does not include the time the bytes take on the wire: the
+ *   first byte of the reply must come within the timeout plus the wire time of the request,
+ *   and the whole reply within that plus the wire time of the longest reply the function can
+ *   have (every string at KLV_MAX_STRING bytes). A character takes 1 start bit, the data
+ *   bits, the parity bit if any and the stop bits: 10 bits at 8N1, so 1.04 ms at 9600 baud,
+ *   and a 1024-byte string variable (a 1041-byte frame) about 1.08 s. A pause of 20
+ *   character times (at least 20 ms) inside a frame still ends it, so a dead line is noticed
+ *   within the timeout plus the request's wire time, and a line that stops mid-frame within
+ *   that pause.
  *
  * Positions (arrays of float): the tool centre point (TCP) of the current tool in the current
  * work frame, lengths in mm, angles in degrees.

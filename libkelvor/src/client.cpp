@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
 
 #include "connection_string.h"
 #include "kelvor.h"
@@ -36,6 +38,9 @@ struct Connection {
   uint64_t crcErrorsSeen = 0;
   bool lost = false;
   uint64_t tracedSkips = 0;  // bytes the decoder discarded that the trace has reported
+  // Buffers every call reuses, so that a call allocates nothing once they have grown.
+  std::vector<uint8_t> request;
+  proto::Frame frame;
 };
 
 // Serialises the calls. A call waits for the lock only until its own deadline, so no call
@@ -59,22 +64,28 @@ Clock::time_point callDeadline() {
 // a code from the library's range would make a failure look like a timeout or a lost line.
 bool isControllerCode(int32_t code) { return code > 0; }
 
-// Reads a reply to the request of func. On KLV_OK, outputs holds the outputs after the result
-// code, checked against the function's signature.
-int32_t takeReply(const proto::FuncInfo& info, const proto::Frame& reply,
-                  std::vector<uint8_t>& outputs) {
+// The outputs of a reply: the payload after the result code.
+struct Outputs {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+};
+
+// Reads a reply to the request of func. On KLV_OK, outputs points at the outputs after the
+// result code inside reply, checked against the function's signature.
+int32_t takeReply(const proto::FuncInfo& info, const proto::Frame& reply, Outputs& outputs) {
   Reader r(reply.payload);
   const int32_t code = r.i32();
   if (r.fail()) return KLV_E_PROTOCOL;
   if (code != KLV_OK) return isControllerCode(code) ? code : KLV_E_PROTOCOL;
-  outputs.assign(reply.payload.begin() + 4, reply.payload.end());
-  if (!proto::matchesSignature(info.reply, outputs.data(), outputs.size())) return KLV_E_PROTOCOL;
+  outputs = {reply.payload.data() + 4, reply.payload.size() - 4};
+  if (!proto::matchesSignature(info.reply, outputs.data, outputs.size)) return KLV_E_PROTOCOL;
   return KLV_OK;
 }
 
-// Feeds the decoder with what the transport delivers before the deadline. A serial line drops
-// damaged data: after a CRC error, and when it goes quiet in the middle of a frame.
-int32_t receive(Connection& c, Clock::time_point deadline) {
+// Feeds the decoder with what the transport delivers before the deadline; got counts the
+// bytes. A serial line drops damaged data: after a CRC error, and when it goes quiet in the
+// middle of a frame.
+int32_t receive(Connection& c, Clock::time_point deadline, size_t& got) {
   const auto interByte = c.transport->interByteTimeout();
   const bool serial = interByte.count() > 0;
   if (serial && c.decoder.crcErrors() != c.crcErrorsSeen) {
@@ -84,8 +95,8 @@ int32_t receive(Connection& c, Clock::time_point deadline) {
   c.crcErrorsSeen = c.decoder.crcErrors();
   auto waitUntil = deadline;
   if (serial && c.decoder.buffered() > 0) waitUntil = std::min(deadline, Clock::now() + interByte);
-  uint8_t buf[512];
-  size_t got = 0;
+  uint8_t buf[proto::kMaxFrame];  // a largest frame in one read when the line has it
+  got = 0;
   switch (c.transport->readSome(buf, sizeof buf, waitUntil, got)) {
     case IoResult::kOk:
       c.decoder.feed(buf, got);
@@ -103,22 +114,33 @@ int32_t receive(Connection& c, Clock::time_point deadline) {
   return KLV_E_CONNECTION_LOST;
 }
 
+// When a reply must be in: the first byte within the timeout of the request's last byte
+// (the request's wire time after start), and the rest within the wire time of the longest
+// reply the function can have. Over TCP both are the timeout after start.
+struct ReplyDeadlines {
+  Clock::time_point firstByte;
+  Clock::time_point whole;
+  ReplyDeadlines(const Transport& t, Clock::time_point start, size_t requestBytes,
+                 const proto::FuncInfo& info)
+      : firstByte(start + t.wireTime(requestBytes)),
+        whole(firstByte + t.wireTime(proto::kHeaderSize + proto::kMinBody + proto::kCrcSize + 4 +
+                                     proto::maxPayloadSize(info.reply))) {}
+};
+
 // Sends one request and waits for its reply until the deadline; only a progress frame for a
 // motion moves the deadline, to one timeout after that frame. On KLV_OK, outputs holds the
-// reply's outputs (see takeReply).
-int32_t exchange(Connection& c, Func func, const std::vector<uint8_t>& request,
-                 Clock::time_point deadline, std::vector<uint8_t>& outputs) {
+// reply's outputs (see takeReply), valid until the next call.
+int32_t exchange(Connection& c, Func func, const uint8_t* request, size_t size,
+                 Clock::time_point deadline, Outputs& outputs) {
   if (c.lost) return KLV_E_CONNECTION_LOST;
   const proto::FuncInfo& info = *proto::findFunc(static_cast<uint16_t>(func));
-  proto::Frame req;
-  req.type = proto::FrameType::kRequest;
-  req.seq = ++c.seq;
-  req.func = info.id;
-  req.payload = request;
-  const std::vector<uint8_t> bytes = proto::encodeFrame(req);
-  if (bytes.empty()) return KLV_E_INVALID_ARGUMENT;  // too long for one frame
-  if (trace::frames()) trace::sent(bytes);
-  switch (c.transport->writeAll(bytes.data(), bytes.size(), deadline)) {
+  const uint16_t seq = ++c.seq;
+  if (!proto::encodeFrame(proto::FrameType::kRequest, seq, info.id, request, size, c.request)) {
+    return KLV_E_INVALID_ARGUMENT;  // too long for one frame
+  }
+  if (trace::frames()) trace::sent(c.request);
+  ReplyDeadlines until(*c.transport, deadline, c.request.size(), info);
+  switch (c.transport->writeAll(c.request.data(), c.request.size(), until.firstByte)) {
     case IoResult::kOk:
       break;
     case IoResult::kTimeout:
@@ -128,34 +150,62 @@ int32_t exchange(Connection& c, Func func, const std::vector<uint8_t>& request,
       return KLV_E_CONNECTION_LOST;
   }
   uint64_t skipLimit = c.decoder.discardedBytes() + kMaxSkippedPerCall;
+  bool replyStarted = false;  // a byte came since the request or the last progress frame
+  proto::Frame& frame = c.frame;
   for (;;) {
-    if (Clock::now() >= deadline) return KLV_E_TIMEOUT;
+    const auto waitUntil = replyStarted ? until.whole : until.firstByte;
+    if (Clock::now() >= waitUntil) return KLV_E_TIMEOUT;
     if (c.decoder.discardedBytes() > skipLimit) return KLV_E_PROTOCOL;
-    const std::optional<proto::Frame> frame = c.decoder.next();
-    if (!frame) {
+    if (!c.decoder.next(frame)) {
       if (trace::frames()) trace::received(c.decoder, c.tracedSkips);
-      if (const int32_t rc = receive(c, deadline); rc != KLV_OK) return rc;
+      size_t got = 0;
+      if (const int32_t rc = receive(c, waitUntil, got); rc != KLV_OK) return rc;
+      replyStarted = replyStarted || got > 0;
       continue;
     }
-    if (trace::frames()) trace::received(c.decoder, c.tracedSkips, *frame);
-    if (frame->seq != req.seq) continue;  // a late reply to an earlier, timed-out call
-    if (frame->type == proto::FrameType::kProgress) {
-      if (frame->func == info.id && info.kind == proto::FuncKind::kMotion) {
-        deadline = Clock::now() + c.timeout;
+    if (trace::frames()) trace::received(c.decoder, c.tracedSkips, frame);
+    if (frame.seq != seq) continue;  // a late reply to an earlier, timed-out call
+    if (frame.type == proto::FrameType::kProgress) {
+      if (frame.func == info.id && info.kind == proto::FuncKind::kMotion) {
+        until = ReplyDeadlines(*c.transport, Clock::now() + c.timeout, 0, info);
+        replyStarted = false;
         skipLimit = c.decoder.discardedBytes() + kMaxSkippedPerCall;
       }
       continue;
     }
-    if (frame->type != proto::FrameType::kReply) continue;
-    if (frame->func != info.id) return KLV_E_PROTOCOL;
-    return takeReply(info, *frame, outputs);
+    if (frame.type != proto::FrameType::kReply) continue;
+    if (frame.func != info.id) return KLV_E_PROTOCOL;
+    return takeReply(info, frame, outputs);
   }
+}
+
+// A reference to the caller's reader of the outputs, which, unlike std::function, never
+// allocates. It refers to a callable that lives until the call returns.
+class Parse {
+ public:
+  Parse() = default;
+  template <class F>
+  requires(!std::is_same_v<std::remove_cvref_t<F>, Parse>)
+      Parse(F&& f)  // NOLINT: made from lambdas at every call site
+      : target_(&f),
+        run_([](void* target, Reader& r) { (*static_cast<decltype(&f)>(target))(r); }) {}
+  explicit operator bool() const { return run_ != nullptr; }
+  void operator()(Reader& r) const { run_(target_, r); }
+
+ private:
+  void* target_ = nullptr;
+  void (*run_)(void*, Reader&) = nullptr;
+};
+
+// The request payload of the calling thread, its buffer kept from call to call.
+Writer& request() {
+  thread_local Writer w;
+  return w.clear();
 }
 
 // Runs one call under the lock, all of it within the reply timeout. parse reads the outputs
 // and runs only on success; keep, when given, receives them for the trace.
-[[gnu::always_inline]] inline int32_t run(Func func, const Writer& request,
-                                          const std::function<void(Reader&)>& parse,
+[[gnu::always_inline]] inline int32_t run(Func func, const Writer& request, Parse parse,
                                           std::vector<uint8_t>* keep) {
   if (request.fail() || request.bytes().size() > proto::kMaxPayload) {
     return KLV_E_INVALID_ARGUMENT;  // a string too long, or more than one frame holds
@@ -164,19 +214,19 @@ int32_t exchange(Connection& c, Func func, const std::vector<uint8_t>& request,
   const auto lock = lockUntil(deadline);
   if (!lock) return KLV_E_TIMEOUT;
   if (!g_conn) return KLV_E_NOT_CONNECTED;
-  std::vector<uint8_t> outputs;
-  const int32_t rc = exchange(*g_conn, func, request.bytes(), deadline, outputs);
+  Outputs outputs;
+  const auto& bytes = request.bytes();
+  const int32_t rc = exchange(*g_conn, func, bytes.data(), bytes.size(), deadline, outputs);
   if (rc == KLV_OK && parse) {
-    Reader r(outputs);
+    Reader r(outputs.data, outputs.size);
     parse(r);
   }
-  if (keep) *keep = std::move(outputs);
+  if (keep) keep->assign(outputs.data, outputs.data + outputs.size);
   return rc;
 }
 
 // The call with its trace line, out of line: without tracing a call costs one test more.
-[[gnu::noinline]] int32_t tracedCall(Func func, const Writer& request,
-                                     const std::function<void(Reader&)>& parse) {
+[[gnu::noinline]] int32_t tracedCall(Func func, const Writer& request, Parse parse) {
   std::vector<uint8_t> outputs;
   const trace::Start start = trace::now();
   const int32_t rc = run(func, request, parse, &outputs);
@@ -184,7 +234,7 @@ int32_t exchange(Connection& c, Func func, const std::vector<uint8_t>& request,
   return rc;
 }
 
-int32_t call(Func func, const Writer& request, const std::function<void(Reader&)>& parse = {}) {
+int32_t call(Func func, const Writer& request, Parse parse = {}) {
   if (trace::active()) return tracedCall(func, request, parse);
   return run(func, request, parse, nullptr);
 }
@@ -194,7 +244,7 @@ bool validText(const char* s) { return s && std::strlen(s) <= KLV_MAX_STRING; }
 bool validNext(const char* s) { return !s || validText(s); }
 const char* nextText(const char* s) { return s ? s : ""; }
 
-void copyOut(const std::string& s, char* buf, int32_t size) {
+void copyOut(std::string_view s, char* buf, int32_t size) {
   const size_t n = std::min(s.size(), static_cast<size_t>(size) - 1);
   std::memcpy(buf, s.data(), n);
   buf[n] = '\0';
@@ -203,49 +253,49 @@ void copyOut(const std::string& s, char* buf, int32_t size) {
 // Shapes of calls shared by many functions.
 int32_t getInt(Func f, int32_t* out) {
   if (!out) return KLV_E_INVALID_ARGUMENT;
-  return call(f, Writer(), [&](Reader& r) { *out = r.i32(); });
+  return call(f, request(), [&](Reader& r) { *out = r.i32(); });
 }
-int32_t putInt(Func f, int32_t v) { return call(f, Writer().i32(v)); }
+int32_t putInt(Func f, int32_t v) { return call(f, request().i32(v)); }
 int32_t getFloat(Func f, float* out) {
   if (!out) return KLV_E_INVALID_ARGUMENT;
-  return call(f, Writer(), [&](Reader& r) { *out = r.f32(); });
+  return call(f, request(), [&](Reader& r) { *out = r.f32(); });
 }
-int32_t putFloat(Func f, float v) { return call(f, Writer().f32(v)); }
+int32_t putFloat(Func f, float v) { return call(f, request().f32(v)); }
 int32_t getString(Func f, char* buf, int32_t size) {
   if (!buf || size < 1) return KLV_E_INVALID_ARGUMENT;
-  return call(f, Writer(), [&](Reader& r) { copyOut(r.str(), buf, size); });
+  return call(f, request(), [&](Reader& r) { copyOut(r.strView(), buf, size); });
 }
 int32_t getArray(Func f, float* out, size_t n) {
   if (!out) return KLV_E_INVALID_ARGUMENT;
-  return call(f, Writer(), [&](Reader& r) { r.floats(out, n); });
+  return call(f, request(), [&](Reader& r) { r.floats(out, n); });
 }
 int32_t putArray(Func f, const float* in, size_t n) {
   if (!in) return KLV_E_INVALID_ARGUMENT;
-  return call(f, Writer().floats(in, n));
+  return call(f, request().floats(in, n));
 }
 int32_t convert(Func f, const float* in, size_t nIn, float* out, size_t nOut) {
   if (!in || !out) return KLV_E_INVALID_ARGUMENT;
-  return call(f, Writer().floats(in, nIn), [&](Reader& r) { r.floats(out, nOut); });
+  return call(f, request().floats(in, nIn), [&](Reader& r) { r.floats(out, nOut); });
 }
 int32_t getNumberedArray(Func f, int32_t no, float* out, size_t n) {
   if (!out) return KLV_E_INVALID_ARGUMENT;
-  return call(f, Writer().i32(no), [&](Reader& r) { r.floats(out, n); });
+  return call(f, request().i32(no), [&](Reader& r) { r.floats(out, n); });
 }
 int32_t putNumberedArray(Func f, int32_t no, const float* in, size_t n) {
   if (!in) return KLV_E_INVALID_ARGUMENT;
-  return call(f, Writer().i32(no).floats(in, n));
+  return call(f, request().i32(no).floats(in, n));
 }
 // MoveP / MoveJ / MoveT: comp, path, target, next.
 int32_t move(Func f, int32_t comp, const char* path, const float* target, size_t n,
              const char* next) {
   if (!validText(path) || !target || !validNext(next)) return KLV_E_INVALID_ARGUMENT;
-  return call(f, Writer().i32(comp).str(path).floats(target, n).str(nextText(next)));
+  return call(f, request().i32(comp).str(path).floats(target, n).str(nextText(next)));
 }
 // ApproachP / ApproachJ / ApproachT: comp, target, path, length, next.
 int32_t approach(Func f, int32_t comp, const float* target, size_t n, const char* path,
                  float length, const char* next) {
   if (!validText(path) || !target || !validNext(next)) return KLV_E_INVALID_ARGUMENT;
-  return call(f, Writer().i32(comp).floats(target, n).str(path).f32(length).str(nextText(next)));
+  return call(f, request().i32(comp).floats(target, n).str(path).f32(length).str(nextText(next)));
 }
 
 // The handshake, then the connection of every later call; the lock is held.
@@ -254,11 +304,11 @@ int32_t startSession(std::unique_ptr<Transport> transport, std::chrono::millisec
   auto c = std::make_unique<Connection>();
   c->transport = std::move(transport);
   c->timeout = timeout;
-  std::vector<uint8_t> outputs;
-  const Writer hello = Writer().i32(proto::kProtocolVersion).str("libkelvor");
-  const int32_t rc = exchange(*c, Func::Hello, hello.bytes(), deadline, outputs);
+  Outputs outputs;
+  const auto& hello = request().i32(proto::kProtocolVersion).str("libkelvor").bytes();
+  const int32_t rc = exchange(*c, Func::Hello, hello.data(), hello.size(), deadline, outputs);
   if (rc != KLV_OK) return rc;
-  Reader r(outputs);
+  Reader r(outputs.data, outputs.size);
   if (r.i32() != proto::kProtocolVersion) return KLV_E_VERSION_MISMATCH;
   g_timeoutMs = static_cast<int32_t>(timeout.count());
   g_conn = std::move(c);
@@ -356,8 +406,8 @@ int32_t klv_get_AutoEnable(int32_t* enabled) { return getInt(Func::get_AutoEnabl
 int32_t klv_get_DeadmanSwitch(int32_t* pressed) { return getInt(Func::get_DeadmanSwitch, pressed); }
 int32_t klv_get_EmergencyStop(int32_t* active) { return getInt(Func::get_EmergencyStop, active); }
 int32_t klv_get_RobSlaveState(int32_t* state) { return getInt(Func::get_RobSlaveState, state); }
-int32_t klv_StartRobSlave(void) { return call(Func::StartRobSlave, Writer()); }
-int32_t klv_StopRobSlave(void) { return call(Func::StopRobSlave, Writer()); }
+int32_t klv_StartRobSlave(void) { return call(Func::StartRobSlave, request()); }
+int32_t klv_StopRobSlave(void) { return call(Func::StopRobSlave, request()); }
 
 int32_t klv_get_ErrorCode(int32_t* code) { return getInt(Func::get_ErrorCode, code); }
 int32_t klv_get_ErrorDescription(char* buf, int32_t size) {
@@ -395,15 +445,15 @@ int32_t klv_ApproachT(int32_t comp, const float t[11], const char* path, float l
 }
 int32_t klv_Depart(int32_t comp, const char* path, float length, const char* next) {
   if (!validText(path) || !validNext(next)) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::Depart, Writer().i32(comp).str(path).f32(length).str(nextText(next)));
+  return call(Func::Depart, request().i32(comp).str(path).f32(length).str(nextText(next)));
 }
 int32_t klv_DriveA(const char* path, const float j[9], const char* next) {
   if (!validText(path) || !j || !validNext(next)) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::DriveA, Writer().str(path).floats(j, 9).str(nextText(next)));
+  return call(Func::DriveA, request().str(path).floats(j, 9).str(nextText(next)));
 }
 int32_t klv_Drive(const char* path, int32_t axis, float value, const char* next) {
   if (!validText(path) || !validNext(next)) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::Drive, Writer().str(path).i32(axis).f32(value).str(nextText(next)));
+  return call(Func::Drive, request().str(path).i32(axis).f32(value).str(nextText(next)));
 }
 
 int32_t klv_P2T(const float p[8], float t[11]) { return convert(Func::P2T, p, 8, t, 11); }
@@ -414,12 +464,12 @@ int32_t klv_T2P(const float t[11], float p[8]) { return convert(Func::T2P, t, 11
 int32_t klv_T2J(const float t[11], float j[9]) { return convert(Func::T2J, t, 11, j, 9); }
 int32_t klv_Dev(const float base[8], const float offset[8], float result[8]) {
   if (!base || !offset || !result) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::Dev, Writer().floats(base, 8).floats(offset, 8),
+  return call(Func::Dev, request().floats(base, 8).floats(offset, 8),
               [&](Reader& r) { r.floats(result, 8); });
 }
 int32_t klv_DevH(const float base[7], const float offset[7], float result[7]) {
   if (!base || !offset || !result) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::DevH, Writer().floats(base, 7).floats(offset, 7),
+  return call(Func::DevH, request().floats(base, 7).floats(offset, 7),
               [&](Reader& r) { r.floats(result, 7); });
 }
 
@@ -454,55 +504,56 @@ int32_t klv_get_CalData(float a[7]) { return getArray(Func::get_CalData, a, 7); 
 int32_t klv_put_CalData(const float a[7]) { return putArray(Func::put_CalData, a, 7); }
 int32_t klv_get_LinkParam(float ss[7], float aa[7]) {
   if (!ss || !aa) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::get_LinkParam, Writer(), [&](Reader& r) {
+  return call(Func::get_LinkParam, request(), [&](Reader& r) {
     r.floats(ss, 7);
     r.floats(aa, 7);
   });
 }
 int32_t klv_put_LinkParam(const float ss[7], const float aa[7]) {
   if (!ss || !aa) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::put_LinkParam, Writer().floats(ss, 7).floats(aa, 7));
+  return call(Func::put_LinkParam, request().floats(ss, 7).floats(aa, 7));
 }
 int32_t klv_Calibrate(const float rot[7], const float len[7]) {
   if (!rot || !len) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::Calibrate, Writer().floats(rot, 7).floats(len, 7));
+  return call(Func::Calibrate, request().floats(rot, 7).floats(len, 7));
 }
 
 int32_t klv_get_VarI(int32_t no, int32_t* value) {
   if (!value) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::get_VarI, Writer().i32(no), [&](Reader& r) { *value = r.i32(); });
+  return call(Func::get_VarI, request().i32(no), [&](Reader& r) { *value = r.i32(); });
 }
 int32_t klv_put_VarI(int32_t no, int32_t value) {
-  return call(Func::put_VarI, Writer().i32(no).i32(value));
+  return call(Func::put_VarI, request().i32(no).i32(value));
 }
 int32_t klv_get_VarF(int32_t no, float* value) {
   if (!value) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::get_VarF, Writer().i32(no), [&](Reader& r) { *value = r.f32(); });
+  return call(Func::get_VarF, request().i32(no), [&](Reader& r) { *value = r.f32(); });
 }
 int32_t klv_put_VarF(int32_t no, float value) {
-  return call(Func::put_VarF, Writer().i32(no).f32(value));
+  return call(Func::put_VarF, request().i32(no).f32(value));
 }
 int32_t klv_get_VarD(int32_t no, double* value) {
   if (!value) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::get_VarD, Writer().i32(no), [&](Reader& r) { *value = r.f64(); });
+  return call(Func::get_VarD, request().i32(no), [&](Reader& r) { *value = r.f64(); });
 }
 int32_t klv_put_VarD(int32_t no, double value) {
-  return call(Func::put_VarD, Writer().i32(no).f64(value));
+  return call(Func::put_VarD, request().i32(no).f64(value));
 }
 int32_t klv_get_VarS(int32_t no, char* buf, int32_t size) {
   if (!buf || size < 1) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::get_VarS, Writer().i32(no), [&](Reader& r) { copyOut(r.str(), buf, size); });
+  return call(Func::get_VarS, request().i32(no),
+              [&](Reader& r) { copyOut(r.strView(), buf, size); });
 }
 int32_t klv_put_VarS(int32_t no, const char* text) {
   if (!validText(text)) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::put_VarS, Writer().i32(no).str(text));
+  return call(Func::put_VarS, request().i32(no).str(text));
 }
 int32_t klv_get_VarIO(int32_t no, int32_t* value) {
   if (!value) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::get_VarIO, Writer().i32(no), [&](Reader& r) { *value = r.i32(); });
+  return call(Func::get_VarIO, request().i32(no), [&](Reader& r) { *value = r.i32(); });
 }
 int32_t klv_put_VarIO(int32_t no, int32_t value) {
-  return call(Func::put_VarIO, Writer().i32(no).i32(value));
+  return call(Func::put_VarIO, request().i32(no).i32(value));
 }
 int32_t klv_get_VarV(int32_t no, float v[3]) { return getNumberedArray(Func::get_VarV, no, v, 3); }
 int32_t klv_put_VarV(int32_t no, const float v[3]) {
@@ -525,12 +576,12 @@ int32_t klv_put_VarT(int32_t no, const float t[11]) {
 
 int32_t klv_StartTask(int32_t task, const char* program) {
   if (!validText(program)) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::StartTask, Writer().i32(task).str(program));
+  return call(Func::StartTask, request().i32(task).str(program));
 }
 int32_t klv_StopTask(int32_t task) { return putInt(Func::StopTask, task); }
 int32_t klv_get_TaskState(int32_t task, int32_t* state) {
   if (!state) return KLV_E_INVALID_ARGUMENT;
-  return call(Func::get_TaskState, Writer().i32(task), [&](Reader& r) { *state = r.i32(); });
+  return call(Func::get_TaskState, request().i32(task), [&](Reader& r) { *state = r.i32(); });
 }
 
 }  // extern "C"

@@ -1,10 +1,12 @@
 #include "transport.h"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,28 +50,78 @@ int waitFd(int fd, short events, Clock::time_point deadline) {
   }
 }
 
+// A TCP connection on a blocking socket whose receive timeout (SO_RCVTIMEO) bounds each
+// wait, so that a call costs a send and one waiting recv: no poll, no recv that only says
+// "nothing yet". Sends do not block (MSG_DONTWAIT) and poll only when the socket is full.
 class TcpTransport final : public FdTransport {
  public:
   using FdTransport::FdTransport;
 
+  IoResult readSome(uint8_t* buf, size_t cap, Clock::time_point deadline, size_t& got) override {
+    got = 0;
+    for (;;) {
+      const auto left = deadline - Clock::now();
+      if (left <= Clock::duration::zero()) return IoResult::kTimeout;
+      if (!armFor(std::chrono::duration_cast<std::chrono::microseconds>(left))) {
+        return IoResult::kClosed;
+      }
+      const long n = ::recv(fd_, buf, cap, 0);
+      if (n > 0) {
+        got = static_cast<size_t>(n);
+        return IoResult::kOk;
+      }
+      if (n == 0) return IoResult::kClosed;
+      // EAGAIN: the receive timeout ran out; the deadline decides whether to wait on.
+      if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return IoResult::kClosed;
+    }
+  }
+
  protected:
   long sendSome(const uint8_t* data, size_t size) override {
-    return ::send(fd_, data, size, MSG_NOSIGNAL);
+    return ::send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
   }
+
+ private:
+  // Makes the receive timeout at most left, so a recv never waits past the deadline. The
+  // timeout set last is kept while it is no longer than left and at least half of it: calls
+  // of the same timeout then set it once. A new one is set a sixteenth short of left, which
+  // leaves the next call's lead (lock, encoding, send) room under it; below 2 ms, exactly.
+  bool armFor(std::chrono::microseconds left) {
+    if (left.count() < 1) left = std::chrono::microseconds(1);  // zero would mean no timeout
+    if (armed_.count() > 0 && armed_ <= left && armed_ * 2 >= left) return true;
+    const auto arm = left < std::chrono::milliseconds(2) ? left : left - left / 16;
+    timeval tv{};
+    tv.tv_sec = static_cast<time_t>(arm.count() / 1000000);
+    tv.tv_usec = static_cast<suseconds_t>(arm.count() % 1000000);
+    if (::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) return false;
+    armed_ = arm;
+    return true;
+  }
+
+  std::chrono::microseconds armed_{0};  // the receive timeout set on the socket; 0: none yet
 };
 
 class SerialTransport final : public FdTransport {
  public:
-  SerialTransport(int fd, std::chrono::milliseconds interByte)
-      : FdTransport(fd), interByte_(interByte) {}
+  SerialTransport(int fd, std::chrono::milliseconds interByte, int bitsPerSecond, int bitsPerChar)
+      : FdTransport(fd),
+        interByte_(interByte),
+        bitsPerSecond_(bitsPerSecond),
+        bitsPerChar_(bitsPerChar) {}
   void flushInput() override { ::tcflush(fd_, TCIFLUSH); }
   std::chrono::milliseconds interByteTimeout() const override { return interByte_; }
+  std::chrono::microseconds wireTime(size_t bytes) const override {
+    const auto bits = static_cast<int64_t>(bytes) * bitsPerChar_;
+    return std::chrono::microseconds((bits * 1000000 + bitsPerSecond_ - 1) / bitsPerSecond_);
+  }
 
  protected:
   bool zeroReadIsEnd() const override { return false; }
 
  private:
   std::chrono::milliseconds interByte_;
+  int bitsPerSecond_;
+  int bitsPerChar_;  // start bit, data bits, parity bit, stop bits
 };
 
 }  // namespace
@@ -102,8 +154,13 @@ IoResult FdTransport::writeAll(const uint8_t* data, size_t size, Clock::time_poi
 
 IoResult FdTransport::readSome(uint8_t* buf, size_t cap, Clock::time_point deadline, size_t& got) {
   got = 0;
-  bool hangup = false;
   for (;;) {
+    // Waiting first: right after a request the reply is never there yet, and a read of an
+    // idle line would only cost a system call.
+    const int ev = waitFd(fd_, POLLIN, deadline);
+    if (ev == 0) return IoResult::kTimeout;
+    if (ev < 0 || (ev & POLLNVAL)) return IoResult::kClosed;
+    const bool hangup = (ev & (POLLHUP | POLLERR)) != 0;
     const long n = ::read(fd_, buf, cap);
     if (n > 0) {
       got = static_cast<size_t>(n);
@@ -113,15 +170,9 @@ IoResult FdTransport::readSome(uint8_t* buf, size_t cap, Clock::time_point deadl
       // A socket at end of stream; a serial line in raw mode also reads 0 when idle, so
       // there only a hang-up ends the connection.
       if (zeroReadIsEnd() || hangup) return IoResult::kClosed;
-    } else if (errno == EINTR) {
-      continue;
-    } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+    } else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
       return IoResult::kClosed;
     }
-    const int ev = waitFd(fd_, POLLIN, deadline);
-    if (ev == 0) return IoResult::kTimeout;
-    if (ev < 0 || (ev & POLLNVAL)) return IoResult::kClosed;
-    hangup = (ev & (POLLHUP | POLLERR)) != 0;
   }
 }
 
@@ -201,6 +252,11 @@ int32_t openTcp(const std::string& host, uint16_t port, Clock::time_point deadli
     if (r == 0) {
       const int one = 1;
       ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      // Blocking from here on: receives wait with a timeout, sends say MSG_DONTWAIT.
+      const int flags = ::fcntl(fd, F_GETFL);
+      if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) r = -1;
+    }
+    if (r == 0) {
       out = std::make_unique<TcpTransport>(fd);
       result = KLV_OK;
       break;
@@ -222,7 +278,9 @@ int32_t openSerial(const SerialSettings& s, std::unique_ptr<Transport>& out) {
   ::tcflush(fd, TCIOFLUSH);
   // A pause of 20 character times (at least 20 ms) inside a frame ends it.
   const long interByte = std::max(20L, 20L * 11 * 1000 / s.baud);
-  out = std::make_unique<SerialTransport>(fd, std::chrono::milliseconds(interByte));
+  const int bitsPerChar = 1 + s.dataBits + (s.parity == 'N' ? 0 : 1) + s.stopBits;
+  out = std::make_unique<SerialTransport>(fd, std::chrono::milliseconds(interByte), s.baud,
+                                          bitsPerChar);
   return KLV_OK;
 }
 

@@ -29,6 +29,9 @@ class Transport {
   virtual void flushInput() {}
   // Longest pause between two bytes of one frame; zero for no limit.
   virtual std::chrono::milliseconds interByteTimeout() const { return {}; }
+  // How long the line takes to carry bytes: zero for a network, the characters' bits at the
+  // baud rate for a serial line.
+  virtual std::chrono::microseconds wireTime(size_t /*bytes*/) const { return {}; }
 };
 
 // A transport over a file descriptor (socket or serial line), which it closes.
@@ -38,6 +41,7 @@ class FdTransport : public Transport {
   ~FdTransport() override;
 
   IoResult writeAll(const uint8_t* data, size_t size, Clock::time_point deadline) override;
+  // Waits for the line to be readable, then reads.
   IoResult readSome(uint8_t* buf, size_t cap, Clock::time_point deadline, size_t& got) override;
 
  protected:

@@ -80,24 +80,32 @@ uint16_t crc16(const uint8_t* data, size_t size, uint16_t crc) {
 }
 
 std::vector<uint8_t> encodeFrame(const Frame& frame) {
-  if (frame.payload.size() > kMaxPayload) return {};
-  const size_t body = kMinBody + frame.payload.size();
   std::vector<uint8_t> out;
-  out.reserve(kHeaderSize + body + kCrcSize);
-  out.push_back(kMarker0);
-  out.push_back(kMarker1);
-  out.push_back(static_cast<uint8_t>(body & 0xFF));
-  out.push_back(static_cast<uint8_t>(body >> 8));
-  out.push_back(static_cast<uint8_t>(frame.type));
-  out.push_back(static_cast<uint8_t>(frame.seq & 0xFF));
-  out.push_back(static_cast<uint8_t>(frame.seq >> 8));
-  out.push_back(static_cast<uint8_t>(frame.func & 0xFF));
-  out.push_back(static_cast<uint8_t>(frame.func >> 8));
-  out.insert(out.end(), frame.payload.begin(), frame.payload.end());
-  const uint16_t crc = crc16(out.data() + 2, out.size() - 2);
-  out.push_back(static_cast<uint8_t>(crc & 0xFF));
-  out.push_back(static_cast<uint8_t>(crc >> 8));
+  encodeFrame(frame.type, frame.seq, frame.func, frame.payload.data(), frame.payload.size(), out);
   return out;
+}
+
+bool encodeFrame(FrameType type, uint16_t seq, uint16_t func, const uint8_t* payload, size_t size,
+                 std::vector<uint8_t>& out) {
+  out.clear();
+  if (size > kMaxPayload) return false;
+  const size_t body = kMinBody + size;
+  out.resize(kHeaderSize + body + kCrcSize);
+  uint8_t* p = out.data();
+  p[0] = kMarker0;
+  p[1] = kMarker1;
+  p[2] = static_cast<uint8_t>(body & 0xFF);
+  p[3] = static_cast<uint8_t>(body >> 8);
+  p[4] = static_cast<uint8_t>(type);
+  p[5] = static_cast<uint8_t>(seq & 0xFF);
+  p[6] = static_cast<uint8_t>(seq >> 8);
+  p[7] = static_cast<uint8_t>(func & 0xFF);
+  p[8] = static_cast<uint8_t>(func >> 8);
+  if (size > 0) std::memcpy(p + kHeaderSize + kMinBody, payload, size);
+  const uint16_t crc = crc16(p + 2, 2 + body);
+  p[kHeaderSize + body] = static_cast<uint8_t>(crc & 0xFF);
+  p[kHeaderSize + body + 1] = static_cast<uint8_t>(crc >> 8);
+  return true;
 }
 
 // ------------------------------------------------------------------------------------------
@@ -122,6 +130,12 @@ void Decoder::drop(size_t n) {
 }
 
 std::optional<Frame> Decoder::next() {
+  Frame f;
+  if (!next(f)) return std::nullopt;
+  return f;
+}
+
+bool Decoder::next(Frame& f) {
   for (;;) {
     // Skip to the next start marker. A lone first marker byte at the end is kept.
     size_t avail = buf_.size() - head_;
@@ -136,7 +150,7 @@ std::optional<Frame> Decoder::next() {
       drop(skip);
       continue;
     }
-    if (avail < kHeaderSize) return std::nullopt;
+    if (avail < kHeaderSize) return false;
     const size_t body = static_cast<size_t>(p[2]) | (static_cast<size_t>(p[3]) << 8);
     if (body < kMinBody || body > kMaxBody) {
       discarded_ += 1;
@@ -144,7 +158,7 @@ std::optional<Frame> Decoder::next() {
       continue;
     }
     const size_t total = kHeaderSize + body + kCrcSize;
-    if (avail < total) return std::nullopt;
+    if (avail < total) return false;
     const uint16_t want = crc16(p + 2, 2 + body);
     const uint16_t got = static_cast<uint16_t>(p[total - 2] | (p[total - 1] << 8));
     if (want != got) {
@@ -153,13 +167,12 @@ std::optional<Frame> Decoder::next() {
       drop(1);
       continue;
     }
-    Frame f;
     f.type = static_cast<FrameType>(p[4]);
     f.seq = static_cast<uint16_t>(p[5] | (p[6] << 8));
     f.func = static_cast<uint16_t>(p[7] | (p[8] << 8));
     f.payload.assign(p + kHeaderSize + kMinBody, p + kHeaderSize + body);
     drop(total);
-    return f;
+    return true;
   }
 }
 
@@ -248,13 +261,15 @@ double Reader::f64() {
   return v;
 }
 
-std::string Reader::str() {
+std::string Reader::str() { return std::string(strView()); }
+
+std::string_view Reader::strView() {
   const uint16_t n = u16();
   if (fail_ || n > kMaxString || static_cast<size_t>(end_ - p_) < n) {
     fail_ = true;
     return {};
   }
-  std::string s(reinterpret_cast<const char*>(p_), n);
+  const std::string_view s(reinterpret_cast<const char*>(p_), n);
   p_ += n;
   return s;
 }
@@ -377,6 +392,28 @@ bool walk(std::string_view sig, const uint8_t* data, size_t size, std::string* t
 }
 
 }  // namespace
+
+size_t maxPayloadSize(std::string_view sig) {
+  size_t size = 0;
+  for (char c : sig) {
+    switch (c) {
+      case 'i':
+      case 'f':
+        size += 4;
+        break;
+      case 'd':
+        size += 8;
+        break;
+      case 's':
+        size += 2 + kMaxString;
+        break;
+      default:
+        size += 4 * arrayLength(c);
+        break;
+    }
+  }
+  return size;
+}
 
 bool matchesSignature(std::string_view sig, const uint8_t* data, size_t size) {
   return walk(sig, data, size, nullptr);

@@ -1,9 +1,7 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "app/kelvor_tester_form.h"
-#include "app/port_probe.h"
-#include "ctrllib/dynamic_kelvor.h"
+#include "app/tester_program.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -12,12 +10,7 @@ int main(int argc, char* argv[]) {
   // window keeps Qt's default icon.
   QApplication::setDesktopFileName(QStringLiteral(KELVOR_DESKTOP_ID));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(KELVOR_DESKTOP_ID)));
-  QtMessageSink messages;
-  DynamicKelvor library(messages);
-  DevicePortProber ports;
-  KelvorTesterForm form(library, messages, ports);
-  messages.setParent(&form);
-  form.Form_Load();
-  form.show();
+  TesterProgram program;
+  program.form.show();
   return QApplication::exec();
 }

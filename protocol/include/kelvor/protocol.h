@@ -74,6 +74,10 @@ struct Frame {
 // Serialises a frame. The payload must not exceed kMaxPayload bytes; a longer one gives an
 // empty vector, since no peer would accept it.
 std::vector<uint8_t> encodeFrame(const Frame& frame);
+// The same into out, whose capacity is reused: a sender that keeps one buffer encodes without
+// allocating. False (out empty) when the payload is too long.
+bool encodeFrame(FrameType type, uint16_t seq, uint16_t func, const uint8_t* payload, size_t size,
+                 std::vector<uint8_t>& out);
 
 // Incremental frame decoder. Bytes are fed as they arrive; next() returns complete frames one
 // at a time. Garbage, bodies with an impossible length and frames with a bad CRC are skipped
@@ -83,6 +87,8 @@ class Decoder {
   void feed(const uint8_t* data, size_t size);
   // The next complete frame, or nothing when more bytes are needed.
   std::optional<Frame> next();
+  // The same into out, reusing the capacity of its payload; false when more bytes are needed.
+  bool next(Frame& out);
   // Drops everything buffered (after a flush of the line).
   void reset();
 
@@ -111,6 +117,12 @@ class Writer {
   Writer& floats(const float* v, size_t n);
   // True once a field was refused; the bytes are then not a valid payload.
   bool fail() const { return fail_; }
+  // Empties the payload for the next one, keeping the buffer.
+  Writer& clear() {
+    out_.clear();
+    fail_ = false;
+    return *this;
+  }
   const std::vector<uint8_t>& bytes() const { return out_; }
   std::vector<uint8_t> take() { return std::move(out_); }
 
@@ -129,6 +141,8 @@ class Reader {
   float f32();
   double f64();
   std::string str();
+  // A string as a view into the payload, valid as long as the payload.
+  std::string_view strView();
   void floats(float* out, size_t n);
   bool fail() const { return fail_; }
   bool atEnd() const { return p_ == end_; }
@@ -148,6 +162,8 @@ class Reader {
 std::span<const std::string_view> elementNames(char sig);
 // Number of floats of an array signature character, 0 for others.
 size_t arrayLength(char sig);
+// The largest payload that follows sig: every string at kMaxString bytes.
+size_t maxPayloadSize(std::string_view sig);
 // True when payload holds exactly the fields of sig.
 bool matchesSignature(std::string_view sig, const uint8_t* data, size_t size);
 // Readable form of a payload following sig, e.g. "3, 1.5, \"L\"". Malformed input is shown
