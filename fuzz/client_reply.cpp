@@ -371,7 +371,8 @@ void checkCall(Call& c, const std::optional<Expected>* oracle) {
   }
 }
 
-// The handshake's result: that of any call, and a version mismatch for another version.
+// The handshake's result: that of any call, and a version mismatch for another version or a
+// refusal of ours.
 void checkHello(int32_t rc, const std::optional<Expected>* oracle) {
   require(rc == KLV_OK || rc > 0 || rc == KLV_E_TIMEOUT || rc == KLV_E_CONNECTION_LOST ||
               rc == KLV_E_PROTOCOL || rc == KLV_E_VERSION_MISMATCH,
@@ -386,6 +387,7 @@ void checkHello(int32_t rc, const std::optional<Expected>* oracle) {
   if (want == KLV_OK && proto::Reader(expected->outputs).i32() != proto::kProtocolVersion) {
     want = KLV_E_VERSION_MISMATCH;
   }
+  if (want == KLV_C_PROTOCOL_VERSION) want = KLV_E_VERSION_MISMATCH;  // ours was refused
   require(rc == want, "the handshake's result is what the reply warrants");
 }
 

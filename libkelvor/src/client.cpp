@@ -257,6 +257,7 @@ int32_t startSession(std::unique_ptr<Transport> transport, std::chrono::millisec
   std::vector<uint8_t> outputs;
   const Writer hello = Writer().i32(proto::kProtocolVersion).str("libkelvor");
   const int32_t rc = exchange(*c, Func::Hello, hello.bytes(), deadline, outputs);
+  if (rc == KLV_C_PROTOCOL_VERSION) return KLV_E_VERSION_MISMATCH;  // it refused our version
   if (rc != KLV_OK) return rc;
   Reader r(outputs);
   if (r.i32() != proto::kProtocolVersion) return KLV_E_VERSION_MISMATCH;

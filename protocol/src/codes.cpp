@@ -34,6 +34,12 @@ const char* controllerCodeText(int32_t code) {
       return "Malformed request";
     case KLV_C_STORAGE_FAILED:
       return "State could not be stored";
+    case KLV_C_HANDSHAKE_REQUIRED:
+      return "Handshake required first";
+    case KLV_C_PROTOCOL_VERSION:
+      return "Protocol version not supported";
+    case KLV_C_TOO_MANY_CONNECTIONS:
+      return "Too many connections";
     default:
       return nullptr;
   }

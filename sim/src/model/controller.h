@@ -29,6 +29,9 @@ struct Identity {
   std::string serialNo = "SIM-000001";
   std::string robotType = "KV6-SIM";
   uint16_t protocolVersion = proto::kProtocolVersion;  // announced in the handshake
+
+  // What the handshake's reply names the controller: "kelvor-sim TYPE SERIAL".
+  std::string greeting() const { return "kelvor-sim " + robotType + " " + serialNo; }
 };
 
 class Controller {

@@ -80,6 +80,36 @@ TEST_F(DispatcherTest, FaultHooksAnswerInsteadOfExecuting) {
   EXPECT_EQ(ctl.errorCode(), 0x1234) << "code 0 latches nothing";
 }
 
+TEST_F(DispatcherTest, AConnectionIsServedAfterAHandshakeInTheControllersVersionOnly) {
+  model::Identity identity;
+  identity.protocolVersion = 7;
+  model::Controller seven(identity);
+  Dispatcher d(seven, clock);
+  Dispatcher::Peer peer;
+  auto hello = [&](int32_t version) {
+    return d.execute(peer, static_cast<uint16_t>(Func::Hello),
+                     Writer().i32(version).str("test").take());
+  };
+  const auto motorState = static_cast<uint16_t>(Func::get_MotorState);
+  Outcome o = d.execute(peer, motorState, {});
+  EXPECT_EQ(o.reply, Writer().i32(KLV_C_HANDSHAKE_REQUIRED).take());
+  o = d.execute(peer, 0x7777, {});
+  EXPECT_EQ(o.code, KLV_C_HANDSHAKE_REQUIRED) << "whatever the function";
+  o = hello(proto::kProtocolVersion);
+  EXPECT_EQ(o.reply, Writer().i32(KLV_C_PROTOCOL_VERSION).take());
+  EXPECT_EQ(d.execute(peer, motorState, {}).code, KLV_C_HANDSHAKE_REQUIRED);
+  EXPECT_EQ(seven.errorCode(), 0) << "a connection's refusals are not the controller's error";
+
+  o = hello(7);
+  Reader r(o.reply);
+  EXPECT_EQ(r.i32(), KLV_OK);
+  EXPECT_EQ(r.i32(), 7);
+  EXPECT_EQ(d.execute(peer, motorState, {}).code, KLV_OK);
+  Dispatcher::Peer other;
+  EXPECT_EQ(d.execute(other, motorState, {}).code, KLV_C_HANDSHAKE_REQUIRED)
+      << "each connection shakes hands itself";
+}
+
 TEST_F(DispatcherTest, ChangesAreStoredBeforeTheReplyAndFailuresReported) {
   int stores = 0;
   int32_t stored = 0;
