@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "kelvor.h"
+#include "loopback.h"
 #include "sim_process.h"
 #include "test_util.h"
 
@@ -70,15 +71,7 @@ class FaultyProxy {
   };
 
   explicit FaultyProxy(int simPort) : simPort_(simPort) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = loopback(0);
-    socklen_t len = sizeof a;
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::listen(listener_, 8) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-      throw std::runtime_error("proxy");
-    }
-    port_ = ntohs(a.sin_port);
+    listener_ = listenOnLoopback(port_);
     acceptor_ = std::thread([this] { acceptLoop(); });
   }
   ~FaultyProxy() {
@@ -91,24 +84,14 @@ class FaultyProxy {
   const Counts& counts() const { return counts_; }
 
  private:
-  static sockaddr_in loopback(int port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return a;
-  }
-
   void acceptLoop() {
     while (!stop_) {
       pollfd p{listener_, POLLIN, 0};
       if (::poll(&p, 1, 20) <= 0) continue;
       const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
       if (client < 0) continue;
-      const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-      const sockaddr_in a = loopback(simPort_);
-      if (::connect(server, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
-        ::close(server);
+      const int server = dialLoopback(simPort_);
+      if (server < 0) {
         ::close(client);
         continue;
       }

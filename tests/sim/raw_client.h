@@ -14,6 +14,7 @@
 
 #include "kelvor.h"
 #include "kelvor/protocol.h"
+#include "loopback.h"
 
 namespace kelvor::test {
 
@@ -22,15 +23,8 @@ class RawClient {
   // Connects to the simulator on a loopback port and, with greet, shakes hands (Hello with
   // sequence number 0); throws when either fails.
   explicit RawClient(int port, bool greet = true) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-      ::close(fd_);
-      throw std::runtime_error("connect");
-    }
+    fd_ = dialLoopback(port);
+    if (fd_ < 0) throw std::runtime_error("connect");
     if (greet && hello(0) != KLV_OK) {
       ::close(fd_);
       throw std::runtime_error("handshake refused");

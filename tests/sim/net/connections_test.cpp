@@ -15,6 +15,7 @@
 
 #include "kelvor.h"
 #include "kelvor/protocol.h"
+#include "loopback.h"
 #include "raw_client.h"
 #include "sim_process.h"
 #include "temp_path.h"
@@ -66,12 +67,8 @@ bool closedWithin(int fd, milliseconds limit) {
 }
 
 int connectTo(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  const int fd = dialLoopback(port);
+  EXPECT_GE(fd, 0);
   return fd;
 }
 

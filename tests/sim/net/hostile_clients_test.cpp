@@ -20,6 +20,7 @@
 
 #include "kelvor.h"
 #include "kelvor/protocol.h"
+#include "loopback.h"
 #include "sim_process.h"
 #include "test_util.h"
 
@@ -43,20 +44,7 @@ long statusKiB(pid_t pid, const std::string& field) {
 }
 
 // A loopback connection to port, or -1; no attacker blocks for long on it.
-int dial(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  timeval t{0, 200000};
-  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &t, sizeof t);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
+int dial(int port) { return dialLoopback(port, std::chrono::milliseconds(200)); }
 
 // Drops the connection with a reset instead of an orderly close.
 void reset(int fd) {
