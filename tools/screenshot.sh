@@ -6,17 +6,25 @@
 set -euo pipefail
 build=${1:-build}
 out=${2:-kelvor-tester.png}
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number once it accepts connections, so the
+# tester never lands on another user's X server.
+ready=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$ready" >/dev/null 2>&1 &
 xvfb=$!
 tester_pid=
 cleanup() {
   [ -n "$tester_pid" ] && kill "$tester_pid" 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true
+  rm -f "$ready"
 }
 trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do
+  [ -s "$ready" ] && break
+  kill -0 "$xvfb" 2>/dev/null || { echo "screenshot: Xvfb did not start" >&2; exit 1; }
+  sleep 0.1
+done
+[ -s "$ready" ] || { echo "screenshot: Xvfb did not come up within 10 s" >&2; exit 1; }
+export DISPLAY=:$(head -n1 "$ready")
 QT_QPA_PLATFORM=xcb "$build/bin/kelvor-tester" &
 tester_pid=$!
 win=

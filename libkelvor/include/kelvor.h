@@ -25,19 +25,36 @@
  *   its one timeout. A call that has to skip more than 64 KiB of bytes that form no frame
  *   gives up with KLV_E_PROTOCOL (a motion's progress frame renews that allowance too).
  *
- * Position formats (arrays of float)
- *   P  [8]  X, Y, Z (mm), A, B, C (deg, Z-Y-Z Euler angles), configuration, extra axis
- *   J  [9]  joint angles of axes 1 to 9 (deg or mm)
- *   T [11]  X, Y, Z (mm), orientation vector Ox, Oy, Oz, approach vector Ax, Ay, Az,
- *           configuration, extra axis
- *   H  [7]  X, Y, Z (mm), A, B, C (deg), configuration  (tool, work and deviation records)
+ * Positions (arrays of float): the tool centre point (TCP) of the current tool in the current
+ * work frame, lengths in mm, angles in degrees.
+ *   P  [8]  X, Y, Z, Rx, Ry, Rz, Fig, extra axis. The orientation is roll, pitch and yaw
+ *           about the fixed axes: R = RotZ(Rz) * RotY(Ry) * RotX(Rx). The controller reports
+ *           Ry in [-90, 90] and Rx, Rz in (-180, 180]; at Ry = +-90 it reports Rx 0.
+ *   J  [9]  joint angles J1 to J6, then three external axes (element 6 is P's extra axis)
+ *   T [11]  X, Y, Z, the orientation vector Ox, Oy, Oz (the tool's Y axis), the approach
+ *           vector Ax, Ay, Az (the tool's Z axis), Fig, extra axis; both unit vectors
+ *   H  [7]  X, Y, Z, Rx, Ry, Rz (same rule as P), a spare element: a tool (the TCP in the
+ *           flange frame) or a work frame (in the robot's base frame); klv_DevH takes P's
+ *           first seven elements, Fig in element 6
  *   V  [3]  X, Y, Z (a vector)
- *   Area records hold 14 floats: two H records, the corners of the area.
+ *   Area records hold 14 floats: the centre X, Y, Z and orientation Rx, Ry, Rz of a box in
+ *   the base frame, its edge lengths Dx, Dy, Dz along its own axes, the number of the I/O
+ *   variable it sets, Pos (0: entering counts, 1: leaving counts), Err (1: the arm stops where
+ *   it counts and the controller latches KLV_C_AREA_STOP), Enable (1: watched), a spare.
+ *
+ * Fig selects one of the eight joint solutions of a position (P and T element "Fig", 0 to 7):
+ *   bit 0 (1)  shoulder: 0 front, 1 back (the wrist centre behind axis 1, reaching over)
+ *   bit 1 (2)  elbow: 0 up (as at J = 0), 1 down
+ *   bit 2 (4)  wrist: 0 J5 >= 0, 1 J5 < 0 (J5 with its calibration value)
+ * Conversions to P and T report the Fig of the joints; conversions from P and T use the Fig
+ * they are given.
  *
  * Motion arguments
- *   comp  interpolation: 1 = joint ("P"), 2 = linear ("L"); 0 = the controller's default
- *   path  how the motion ends: "@0" exactly at the target, "@P" passing near it, "@E" at the
- *         target with every axis at rest; "" is the same as "@0"; never NULL
+ *   comp  interpolation: 1 = joint ("P", all axes start and end together), 2 = linear ("L",
+ *         the TCP on a straight line); 0 = the controller's default (joint)
+ *   path  how the motion ends: "@0" exactly at the target, "@P" passing near it (the next
+ *         motion blends in once this one decelerates), "@E" at the target with every axis at
+ *         rest; "" is the same as "@0"; never NULL
  *   next  "NEXT" to go on with the next command while this one runs; NULL or "" to wait
  *
  * Call trace
@@ -131,6 +148,21 @@ extern "C" {
  *  KLV_C_UNKNOWN_FUNCTION        0x100B       the controller does not support the function
  *  KLV_C_BAD_REQUEST             0x100C       the controller could not decode the request
  *  KLV_C_STORAGE_FAILED          0x100D       the controller could not store the change
+ *  KLV_C_OUT_OF_REACH            0x100E       the position, or a point of the path, is out of
+ *                                             the arm's reach
+ *  KLV_C_JOINT_LIMIT             0x100F       a joint would be beyond its limit (the
+ *                                             description names it: "J3 beyond its limit")
+ *  KLV_C_SINGULAR                0x1010       the position or the path is at or too near a
+ *                                             singular position (the description names which)
+ *  KLV_C_MOTION_RUNNING          0x1011       refused while another motion runs
+ *  KLV_C_AREA_STOP               0x1012       the arm stopped where it entered an area with
+ *                                             Err set (or left it, with Pos 1)
+ *  KLV_C_ERROR_LATCHED           0x1013       a motion refused because an error is latched;
+ *                                             the latched error stays (klv_ClearError first)
+ *  KLV_C_SPEED_ZERO              0x1014       a motion refused at speed 0
+ *  KLV_C_INVALID_ARM             0x1015       link parameters or calibration set that make no
+ *                                             valid arm (the description says why)
+ *  KLV_C_FIXED_DEFINITION        0x1016       tool 0 and work 0 cannot be changed
  *  Refusals of a connection (0x1020 to 0x102F; not latched, they concern only the connection):
  *  KLV_C_HANDSHAKE_REQUIRED      0x1020       a request before the connection's handshake
  *  KLV_C_PROTOCOL_VERSION        0x1021       the controller does not speak the client's
@@ -169,6 +201,15 @@ extern "C" {
 #define KLV_C_UNKNOWN_FUNCTION ((int32_t)0x100B)
 #define KLV_C_BAD_REQUEST ((int32_t)0x100C)
 #define KLV_C_STORAGE_FAILED ((int32_t)0x100D)
+#define KLV_C_OUT_OF_REACH ((int32_t)0x100E)
+#define KLV_C_JOINT_LIMIT ((int32_t)0x100F)
+#define KLV_C_SINGULAR ((int32_t)0x1010)
+#define KLV_C_MOTION_RUNNING ((int32_t)0x1011)
+#define KLV_C_AREA_STOP ((int32_t)0x1012)
+#define KLV_C_ERROR_LATCHED ((int32_t)0x1013)
+#define KLV_C_SPEED_ZERO ((int32_t)0x1014)
+#define KLV_C_INVALID_ARM ((int32_t)0x1015)
+#define KLV_C_FIXED_DEFINITION ((int32_t)0x1016)
 #define KLV_C_HANDSHAKE_REQUIRED ((int32_t)0x1020)
 #define KLV_C_PROTOCOL_VERSION ((int32_t)0x1021)
 #define KLV_C_TOO_MANY_CONNECTIONS ((int32_t)0x1022)
@@ -271,17 +312,24 @@ KLV_API int32_t klv_ClearError(int32_t code);
 KLV_API int32_t klv_get_CurrentP(float p[8]);  /* p: current position, P format */
 KLV_API int32_t klv_get_CurrentJ(float j[9]);  /* j: current joint angles, J format */
 KLV_API int32_t klv_get_CurrentT(float t[11]); /* t: current position, T format */
-/* cnf: configuration used for conversions to P when none is given (0 to 7). */
+/* cnf: the controller's configuration register (0 to 7, see Fig above); the conversions do
+ * not use it. */
 KLV_API int32_t klv_get_CnfData(int32_t* cnf);
 /* cnf: 0 to 7, else KLV_C_VALUE_OUT_OF_RANGE. */
 KLV_API int32_t klv_put_CnfData(int32_t cnf);
-/* state: 0 standing still, 1 moving. */
+/* state: 0 standing still, 1 moving (settling after "@E" included). */
 KLV_API int32_t klv_get_MotionState(int32_t* state);
 
 /* ---------------------------------------------------------------------------------------------
- * Motions. All need motor power (KLV_C_MOTOR_OFF) and answer when the motion has ended;
- * meanwhile every progress frame from the controller restarts the timeout (see "Timeouts").
- * These nine are the only such functions. comp, path, next: see "Motion arguments" above.
+ * Motions, timed at the internal speed (the external speed in external automatic mode).
+ * comp, path, next: see "Motion arguments" above. Without next the call answers when the
+ * motion has ended ("@P": when the next motion may start), with "NEXT" as soon as the motion
+ * is accepted; klv_get_CurrentP/J/T and klv_get_MotionState then show the arm on its way.
+ * Refused with KLV_C_MOTOR_OFF, KLV_C_ERROR_LATCHED while an error is latched,
+ * KLV_C_MOTION_RUNNING while another motion runs (unless it ends with "@P"), KLV_C_SPEED_ZERO,
+ * KLV_C_OUT_OF_REACH, KLV_C_JOINT_LIMIT or KLV_C_SINGULAR for the target or the path.
+ * While a motion runs, every progress frame from the controller restarts the timeout (see
+ * "Timeouts"); these nine are the only such functions.
  * ------------------------------------------------------------------------------------------- */
 /* p: target, P format. */
 KLV_API int32_t klv_MoveP(int32_t comp, const char* path, const float p[8], const char* next);
@@ -289,24 +337,27 @@ KLV_API int32_t klv_MoveP(int32_t comp, const char* path, const float p[8], cons
 KLV_API int32_t klv_MoveJ(int32_t comp, const char* path, const float j[9], const char* next);
 /* t: target, T format. */
 KLV_API int32_t klv_MoveT(int32_t comp, const char* path, const float t[11], const char* next);
-/* Moves to a point length mm above p (along +Z). p: P format; length: distance in mm. */
+/* Moves to p backed off by length mm along the tool's approach axis (its Z): with the tool
+ * pointing down a positive length stops above p. p: P format. */
 KLV_API int32_t klv_ApproachP(int32_t comp, const float p[8], const char* path, float length,
                               const char* next);
-/* As klv_ApproachP with a J target. j: J format. */
+/* As klv_ApproachP with a J target (its position and Fig). j: J format. */
 KLV_API int32_t klv_ApproachJ(int32_t comp, const float j[9], const char* path, float length,
                               const char* next);
 /* As klv_ApproachP with a T target. t: T format. */
 KLV_API int32_t klv_ApproachT(int32_t comp, const float t[11], const char* path, float length,
                               const char* next);
-/* Moves length mm up (+Z) from the current position. */
+/* Backs off length mm from the current position along the tool's approach axis. */
 KLV_API int32_t klv_Depart(int32_t comp, const char* path, float length, const char* next);
-/* Moves all axes to absolute joint angles j (J format). */
+/* Moves all axes to absolute joint angles j (J format), joint interpolation. */
 KLV_API int32_t klv_DriveA(const char* path, const float j[9], const char* next);
 /* Moves one axis relatively. axis: 1 to 9; value: distance in deg or mm. */
 KLV_API int32_t klv_Drive(const char* path, int32_t axis, float value, const char* next);
 
 /* ---------------------------------------------------------------------------------------------
- * Conversions, computed by the controller for its kinematics
+ * Conversions, computed by the controller for its kinematics with the current tool and work.
+ * To J: KLV_C_OUT_OF_REACH, KLV_C_JOINT_LIMIT or KLV_C_SINGULAR when the position with its Fig
+ * has no joints; at J5 = 0 the current J4 is kept.
  * ------------------------------------------------------------------------------------------- */
 KLV_API int32_t klv_P2T(const float p[8], float t[11]); /* p: input P; t: result T */
 KLV_API int32_t klv_P2J(const float p[8], float j[9]);  /* p: input P; j: result J */
@@ -314,9 +365,12 @@ KLV_API int32_t klv_J2P(const float j[9], float p[8]);  /* j: input J; p: result
 KLV_API int32_t klv_J2T(const float j[9], float t[11]); /* j: input J; t: result T */
 KLV_API int32_t klv_T2P(const float t[11], float p[8]); /* t: input T; p: result P */
 KLV_API int32_t klv_T2J(const float t[11], float j[9]); /* t: input T; j: result J */
-/* Deviation: result = base shifted by offset's X, Y, Z; rest of base kept (P format). */
+/* Deviation in the work frame: base shifted by offset's X, Y, Z along the work frame's axes
+ * and turned by its Rx, Ry, Rz about the TCP (in the work frame's axes); Fig and extra axis of
+ * base kept; offset's Fig and extra axis play no part (P format). */
 KLV_API int32_t klv_Dev(const float base[8], const float offset[8], float result[8]);
-/* As klv_Dev for H records (7 floats). */
+/* Deviation in the tool frame: base * offset, X along the tool's X and so on. base and result:
+ * P's first seven elements (Fig in element 6); offset: H record. */
 KLV_API int32_t klv_DevH(const float base[7], const float offset[7], float result[7]);
 
 /* ---------------------------------------------------------------------------------------------
@@ -331,26 +385,34 @@ KLV_API int32_t klv_put_CurTool(int32_t no);      /* no: tool number 0 to 63 */
 KLV_API int32_t klv_get_CurWork(int32_t* no);     /* no: current work number */
 KLV_API int32_t klv_put_CurWork(int32_t no);      /* no: work number 0 to 63 */
 /* no: tool 0 to 63 (KLV_C_UNKNOWN_DEFINITION otherwise); rec: H record, written by get and
- * sent by put (finite values, else KLV_C_VALUE_OUT_OF_RANGE). */
+ * sent by put (finite values, else KLV_C_VALUE_OUT_OF_RANGE). Tool 0 (the flange) and work 0
+ * (the base frame) are fixed: KLV_C_FIXED_DEFINITION. */
 KLV_API int32_t klv_get_ToolDef(int32_t no, float rec[7]);
 KLV_API int32_t klv_put_ToolDef(int32_t no, const float rec[7]);
 /* no: work 0 to 63; rec: H record. */
 KLV_API int32_t klv_get_WorkDef(int32_t no, float rec[7]);
 KLV_API int32_t klv_put_WorkDef(int32_t no, const float rec[7]);
-/* no: area 0 to 31; rec: two H records (14 floats). */
+/* no: area 0 to 31; rec: area record (14 floats, see above): edge lengths not negative, I/O an
+ * I/O variable number, Pos, Err and Enable 0 or 1, else KLV_C_VALUE_OUT_OF_RANGE. */
 KLV_API int32_t klv_get_AreaDef(int32_t no, float rec[14]);
 KLV_API int32_t klv_put_AreaDef(int32_t no, const float rec[14]);
 
 /* ---------------------------------------------------------------------------------------------
- * Calibration and link parameters (7 axes)
+ * Calibration and link parameters (7 elements, the seventh not part of the arm). The arm is a
+ * standard Denavit-Hartenberg chain; joint i: RotZ(J_i + cal_i + theta0_i) * TransZ(ss_i) *
+ * TransX(aa_i) * RotX(alpha_i), alpha = (-90, 0, -90, 90, -90, 0), theta0 = (0, -90, 0, 0, 0,
+ * 0) degrees. Link parameters or a calibration set that make no such arm are refused with
+ * KLV_C_INVALID_ARM and a description (klv_get_ErrorDescription); not while the arm moves
+ * (KLV_C_MOTION_RUNNING). The arm keeps its joints, so its position changes with them.
  * ------------------------------------------------------------------------------------------- */
-KLV_API int32_t klv_get_CalData(float a[7]);       /* a: calibration angle of each axis */
-KLV_API int32_t klv_put_CalData(const float a[7]); /* a: finite values, else out of range */
-/* ss: link lengths, aa: link offsets of each axis. */
+KLV_API int32_t klv_get_CalData(float a[7]); /* a: calibration set, degrees added to each joint */
+KLV_API int32_t klv_put_CalData(const float a[7]); /* a: within +-360 degrees */
+/* ss: LinkSS, each joint's offset along its axis (s_i, mm); aa: LinkAA, each link's length
+ * (a_i, mm, not negative). The wrist is spherical: aa[3], aa[4] and ss[4] must be 0. */
 KLV_API int32_t klv_get_LinkParam(float ss[7], float aa[7]);
 KLV_API int32_t klv_put_LinkParam(const float ss[7], const float aa[7]);
-/* Calibrates: the calibration data becomes rot, the link lengths become len. Needs motor
- * power off (KLV_C_MOTOR_ON). rot, len: finite values. */
+/* Calibrates, element by element: calibration set += rot, LinkAA += len. Needs motor power off
+ * (KLV_C_MOTOR_ON). rot, len: finite values; a result that makes no arm is refused. */
 KLV_API int32_t klv_Calibrate(const float rot[7], const float len[7]);
 
 /* ---------------------------------------------------------------------------------------------

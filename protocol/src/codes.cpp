@@ -34,6 +34,24 @@ const char* controllerCodeText(int32_t code) {
       return "Malformed request";
     case KLV_C_STORAGE_FAILED:
       return "State could not be stored";
+    case KLV_C_OUT_OF_REACH:
+      return "Position out of reach";
+    case KLV_C_JOINT_LIMIT:
+      return "Joint beyond its limit";
+    case KLV_C_SINGULAR:
+      return "Singular position";
+    case KLV_C_MOTION_RUNNING:
+      return "Another motion is running";
+    case KLV_C_AREA_STOP:
+      return "Arm stopped by an area";
+    case KLV_C_ERROR_LATCHED:
+      return "An error is latched";
+    case KLV_C_SPEED_ZERO:
+      return "Speed is 0";
+    case KLV_C_INVALID_ARM:
+      return "Link parameters or calibration make no valid arm";
+    case KLV_C_FIXED_DEFINITION:
+      return "Definition cannot be changed";
     case KLV_C_HANDSHAKE_REQUIRED:
       return "Handshake required first";
     case KLV_C_PROTOCOL_VERSION:

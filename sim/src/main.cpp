@@ -39,7 +39,7 @@ struct Options {
   std::vector<std::string> fails;
   std::vector<std::string> delays;
   long dropAfter = 0;
-  int motionTimeMs = 0;
+  double timeScale = 1;
   int protocolVersion = proto::kProtocolVersion;
   int autoMode = 1;
   model::Identity identity;
@@ -60,7 +60,7 @@ const char* kDescription =
     "to COM256) links it in the user's private directory ($XDG_RUNTIME_DIR/kelvor, else\n"
     "/tmp/kelvor-UID), created with mode 0700 if missing and refused unless private.\n";
 
-const char* kFooter =
+const std::string kFooter =
     "\nFault injection:\n"
     "  --fail FUNC=CODE[:once|:always|:N]  answer FUNC with CODE instead of executing it\n"
     "      (once by default). FUNC is a protocol function name such as get_MotorState (a\n"
@@ -71,8 +71,16 @@ const char* kFooter =
     "  --delay FUNC=MS   hold every reply to FUNC back for MS milliseconds (no progress).\n"
     "\n"
     "Persistence: with --state FILE, variables, tool/work/area definitions, calibration\n"
-    "data and link parameters are loaded at start and written atomically (temporary file,\n"
-    "fsync, rename, fsync of the directory) before a change is acknowledged.\n";
+    "data, link parameters and the arm's position are loaded at start and written\n"
+    "atomically (temporary file, fsync, rename, fsync of the directory) before a change is\n"
+    "acknowledged; the position when the arm comes to rest and when the simulator stops.\n"
+    "\n"
+    "Time: motions take the time the arm needs at the current speed (the external speed in\n"
+    "external automatic mode); while a reply waits for one, an \"in progress\" frame goes out\n"
+    "every " +
+    std::to_string(net::kProgressInterval.count()) +
+    " ms. --time-scale F runs the controller's clock F times as fast as real\n"
+    "time: a motion of 2 s takes 0.2 s with F = 10.\n";
 
 // The command line and its help text.
 void defineOptions(CLI::App& app, Options& opt) {
@@ -115,13 +123,11 @@ void defineOptions(CLI::App& app, Options& opt) {
                  "the same link")
       ->type_name("N")
       ->check(CLI::PositiveNumber);
-  app.add_option("--motion-time", opt.motionTimeMs,
-                 "motions take MS milliseconds; meanwhile the controller sends an \"in "
-                 "progress\" frame every " +
-                     std::to_string(net::kProgressInterval.count()) +
-                     " ms and reports motion state 1")
-      ->type_name("MS")
-      ->check(CLI::NonNegativeNumber)
+  app.add_option("--time-scale", opt.timeScale,
+                 "run the controller's clock F times as fast as real time (motions, settling), "
+                 "for tests and demos")
+      ->type_name("F")
+      ->check(CLI::Range(0.01, 100.0))
       ->capture_default_str();
   app.add_option("--rom-version", opt.identity.romVersion, "ROM version string")
       ->capture_default_str();
@@ -184,7 +190,6 @@ int run(const Options& opt) {
   identity.protocolVersion = static_cast<uint16_t>(opt.protocolVersion);
   model::Controller controller(identity);
   static_cast<void>(controller.setAutoMode(opt.autoMode));  // the option allows only 0 to 2
-  controller.setMotionTime(std::chrono::milliseconds(opt.motionTimeMs));
   dispatch::Dispatcher::Store store;
   if (!opt.stateFile.empty()) {
     model::PersistentState state;
@@ -194,7 +199,8 @@ int run(const Options& opt) {
       return model::saveState(path, st, err);
     };
   }
-  const model::SteadyClock clock;
+  const model::SteadyClock realClock;
+  const model::ScaledClock clock(realClock, opt.timeScale);
   dispatch::Dispatcher dispatcher(controller, clock, std::move(faults), std::move(store));
   net::Service service{dispatcher, opt.trace, opt.dropAfter};
   service.limits.maxConnections = opt.maxConnections;
@@ -235,6 +241,7 @@ int run(const Options& opt) {
   }
 
   io.run();
+  dispatcher.halt();
   if (pty) pty->removeLink();
   return 0;
 }

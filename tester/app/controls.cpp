@@ -2,46 +2,88 @@
 
 #include <QHeaderView>
 #include <QPainter>
+#include <QStylePainter>
 
 #include "ctrllib/number_text.h"
 
-template <class Base>
-void CheckControl<Base>::paintEvent(QPaintEvent* event) {
-  Base::paintEvent(event);
-  if constexpr (std::is_same_v<Base, QPushButton>) {
-    if (value_ == 2) {  // grayed: a light dither over the raised button, caption still legible
-      QColor dither = Base::palette().color(QPalette::Mid);
-      dither.setAlpha(110);
-      QPainter painter(this);
-      painter.fillRect(Base::rect().adjusted(2, 2, -2, -2), QBrush(dither, Qt::Dense5Pattern));
-    }
+CommandButton::CommandButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
+  connect(this, &QAbstractButton::clicked, this, [this] {
+    if (onClick) onClick();
+  });
+}
+
+CheckBox::CheckBox(QWidget* parent) : QCheckBox(parent) { setTristate(true); }
+
+void CheckBox::setValue(int value) {
+  if (value == value_) return;
+  value_ = value;
+  setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);
+  if (onClick) onClick();
+}
+
+QStyleOptionButton PushCheckBox::buttonOption() const {
+  QStyleOptionButton option;
+  option.initFrom(this);
+  option.features = QStyleOptionButton::None;
+  option.text = text();
+  option.state |= isDown() ? QStyle::State_Sunken : QStyle::State_Raised;
+  if (value() == 1) option.state |= QStyle::State_On;
+  return option;
+}
+
+void PushCheckBox::paintEvent(QPaintEvent*) {
+  QStylePainter painter(this);
+  const QStyleOptionButton option = buttonOption();
+  painter.drawControl(QStyle::CE_PushButtonBevel, option);
+  QStyleOptionButton label = option;
+  label.rect = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+  if (value() == 2) {  // grayed: a dithered face under the caption
+    QColor dither = palette().color(QPalette::Mid);
+    dither.setAlpha(110);
+    painter.fillRect(label.rect, QBrush(dither, Qt::Dense5Pattern));
+  }
+  painter.drawControl(QStyle::CE_PushButtonLabel, label);
+  if (option.state & QStyle::State_HasFocus) {
+    QStyleOptionFocusRect focus;
+    focus.QStyleOption::operator=(option);
+    focus.rect = style()->subElementRect(QStyle::SE_PushButtonFocusRect, &option, this);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
   }
 }
 
-template class CheckControl<QCheckBox>;
-template class CheckControl<QPushButton>;
-
-OptionButton::OptionButton(QWidget* parent) : QRadioButton(parent) {
-  setAutoExclusive(false);
-  setChecked(false);
-}
+OptionButton::OptionButton(QWidget* parent) : QRadioButton(parent) { setChecked(false); }
 
 void OptionButton::setValue(bool value) {
   if (value == value_) return;
   value_ = value;
-  setChecked(value);
+  showValue();
   if (!value) return;
   for (OptionButton* other : group_) {
     if (other != this && other->value_) {
       other->value_ = false;
-      other->setChecked(false);
+      other->showValue();
     }
   }
   if (onClick) onClick();
 }
 
+void OptionButton::showValue() {
+  // An auto-exclusive button refuses to be cleared while it is its group's checked one; the
+  // window may clear it from code all the same.
+  setAutoExclusive(value_);
+  setChecked(value_);
+  setAutoExclusive(true);
+}
+
 void OptionButton::nextCheckState() {
   if (!value_) setValue(true);
+}
+
+void OptionButton::focusInEvent(QFocusEvent* event) {
+  // An auto-exclusive button takes the other buttons of its group out of the tab chain when it
+  // gets the focus; the window's tab order lists every option button.
+  QRadioButton::focusInEvent(event);
+  for (OptionButton* member : group_) member->setFocusPolicy(Qt::StrongFocus);
 }
 
 ComboControl::ComboControl(bool editable, QWidget* parent) : QComboBox(parent) {
@@ -110,10 +152,9 @@ void ComboControl::userTyped(const QString& text) {
   reported_ = listIndex();
 }
 
-FlexGrid::FlexGrid(int rows, int cols, QWidget* parent) : QTableWidget(rows, cols, parent) {
+FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent) {
   horizontalHeader()->hide();
   verticalHeader()->hide();
-  verticalHeader()->setDefaultSectionSize(16);
   verticalHeader()->setMinimumSectionSize(4);
   horizontalHeader()->setMinimumSectionSize(4);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -123,6 +164,12 @@ FlexGrid::FlexGrid(int rows, int cols, QWidget* parent) : QTableWidget(rows, col
   setStyleSheet(
       QStringLiteral("QTableWidget { gridline-color: rgb(192,192,192); "
                      "background-color: rgb(128,128,128); }"));
+}
+
+void FlexGrid::setCells(int rows, int cols) {
+  verticalHeader()->setDefaultSectionSize(std::min(16, (height() - 2) / std::max(1, rows)));
+  setRowCount(rows);
+  setColumnCount(cols);
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < cols; ++c) {
       auto* item = new QTableWidgetItem;

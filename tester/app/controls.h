@@ -11,40 +11,57 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionButton>
 #include <QTableWidget>
 #include <functional>
+#include <tuple>
 #include <vector>
+
+#include "window_definition.h"
 
 using ClickHandler = std::function<void()>;
 
 class CommandButton : public QPushButton {
  public:
-  using QPushButton::QPushButton;
+  explicit CommandButton(const QString& text, QWidget* parent = nullptr);
+  ClickHandler onClick;
 };
 
-// A check box holding 0 (cleared), 1 (set) or 2 (grayed). A click sets 1 when the value is
-// 0 or 2 and 0 when it is 1, then raises Click.
-template <class Base>
-class CheckControl : public Base {
+// A check box holding 0 (cleared), 1 (set) or 2 (grayed, shown and announced to assistive
+// technology as the mixed state). A click sets 1 when the value is 0 or 2 and 0 when it is 1,
+// then raises Click.
+class CheckBox : public QCheckBox {
  public:
-  explicit CheckControl(QWidget* parent = nullptr);
+  explicit CheckBox(QWidget* parent = nullptr);
   int value() const { return value_; }
   void setValue(int value);
   ClickHandler onClick;
 
  protected:
   void nextCheckState() override { setValue(value_ == 1 ? 0 : 1); }
-  void paintEvent(QPaintEvent* event) override;
 
  private:
-  void showValue();
   int value_ = 0;
 };
 
-using CheckBox = CheckControl<QCheckBox>;        // the ordinary box with its caption beside it
-using PushCheckBox = CheckControl<QPushButton>;  // a button that stays pressed while set
+// A check box in push-button look: a button that stays pressed while set, with a dithered face
+// while grayed. Its caption is drawn over the face, so it stays legible in every state; the
+// whole button takes the click.
+class PushCheckBox : public CheckBox {
+ public:
+  using CheckBox::CheckBox;
+  // How the button is drawn: raised, or sunken while pressed (State_Sunken) or set (State_On).
+  QStyleOptionButton buttonOption() const;
 
-// One member of an exclusive group of option buttons.
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
+// One member of an exclusive group of option buttons. The buttons are auto-exclusive, so
+// assistive technology announces them as radio buttons and the arrow keys move the selection
+// within the group, but the window keeps their values: a value set from code raises Click once,
+// when it turns true. Each button stays a tab stop of its own.
 class OptionButton : public QRadioButton {
  public:
   explicit OptionButton(QWidget* parent = nullptr);
@@ -55,8 +72,10 @@ class OptionButton : public QRadioButton {
 
  protected:
   void nextCheckState() override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
+  void showValue();
   bool value_ = false;
   std::vector<OptionButton*> group_;
 };
@@ -87,7 +106,7 @@ class TextBox : public QLineEdit {
   using QLineEdit::QLineEdit;
 };
 
-class Label : public QLabel {
+class LabelControl : public QLabel {
  public:
   using QLabel::QLabel;
 };
@@ -96,7 +115,10 @@ class Label : public QLabel {
 // row and column from 0; column widths in twips.
 class FlexGrid : public QTableWidget {
  public:
-  FlexGrid(int rows, int cols, QWidget* parent = nullptr);
+  explicit FlexGrid(QWidget* parent = nullptr);
+  // Makes the grid rows x cols empty cells. Rows are as high as the font needs, lower where the
+  // grid's height would not show them all.
+  void setCells(int rows, int cols);
   QString textMatrix(int row, int col) const;
   void setTextMatrix(int row, int col, const QString& text);
   void setColWidth(int col, int twips);
@@ -105,31 +127,12 @@ class FlexGrid : public QTableWidget {
 
 inline int twipsToPixels(int twips) { return (twips * 2 + 15) / 30; }
 
-// ---- template implementation ----
-
-template <class Base>
-CheckControl<Base>::CheckControl(QWidget* parent) : Base(parent) {
-  Base::setCheckable(true);
-  if constexpr (std::is_same_v<Base, QCheckBox>) Base::setTristate(true);
-  showValue();
-}
-
-template <class Base>
-void CheckControl<Base>::setValue(int value) {
-  if (value == value_) return;
-  value_ = value;
-  showValue();
-  if (onClick) onClick();
-}
-
-template <class Base>
-void CheckControl<Base>::showValue() {
-  if constexpr (std::is_same_v<Base, QCheckBox>) {
-    Base::setCheckState(value_ == 0   ? Qt::Unchecked
-                        : value_ == 1 ? Qt::Checked
-                                      : Qt::PartiallyChecked);
-  } else {
-    Base::setChecked(value_ == 1);
-    Base::update();
-  }
-}
+// The class of each kind of control in the window definition, in the order of winDef::Kind.
+using ControlClasses =
+    std::tuple<QGroupBox, CommandButton, CheckBox, PushCheckBox, OptionButton, ComboControl,
+               ComboControl, TextBox, LabelControl, FlexGrid, QFrame>;
+static_assert(std::tuple_size_v<ControlClasses> == static_cast<size_t>(winDef::Kind::Line) + 1);
+template <winDef::Kind K>
+using ControlOf = std::tuple_element_t<static_cast<size_t>(K), ControlClasses>;
+template <winDef::Kind K, int N>
+using ControlArray = ControlOf<K>* [N];

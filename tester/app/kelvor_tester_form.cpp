@@ -2,9 +2,6 @@
 
 #include <QCloseEvent>
 #include <QFont>
-#include <QHash>
-#include <QHeaderView>
-#include <QPainter>
 
 #include "ctrllib/number_text.h"
 #include "window_definition.h"
@@ -23,13 +20,6 @@ QRect pixels(const winDef::Control& c) {
                std::max(1, twipsToPixels(c.height)));
 }
 
-// "txtPos(3)" -> ("txtPos", 3); "cmdExit" -> ("cmdExit", -1)
-std::pair<QString, int> splitName(const QString& name) {
-  const qsizetype open = name.indexOf(QLatin1Char('('));
-  if (open < 0) return {name, -1};
-  return {name.left(open), name.mid(open + 1, name.size() - open - 2).toInt()};
-}
-
 }  // namespace
 
 KelvorTesterForm::KelvorTesterForm(KelvorApi& lib, MessageSink& messages, PortProber& ports,
@@ -38,115 +28,99 @@ KelvorTesterForm::KelvorTesterForm(KelvorApi& lib, MessageSink& messages, PortPr
   setObjectName(QString::fromLatin1(winDef::kFormName));
   setWindowTitle(QString::fromLatin1(winDef::kCaption));
   resize(twipsToPixels(winDef::kClientWidth), twipsToPixels(winDef::kClientHeight));
-  // The window's controls use a small sans-serif face, sized so every caption fits its box.
-  setFont(QFont(QStringLiteral("Sans Serif"), 8));
+  QFont font(QString::fromLatin1(winDef::kFont));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(winDef::kFontPixels);
+  setFont(font);
   createControls();
   wireEvents();
+}
+
+template <winDef::Kind K>
+ControlOf<K>* KelvorTesterForm::create(const winDef::Control& c) {
+  using winDef::Kind;
+  QWidget* parent = c.frame < 0 ? static_cast<QWidget*>(this) : Frame[c.frame];
+  const QString text = QString::fromUtf8(c.text);
+  if constexpr (K == Kind::Frame) {
+    return new QGroupBox(text, parent);
+  } else if constexpr (K == Kind::Button) {
+    return new CommandButton(text, parent);
+  } else if constexpr (K == Kind::Check || K == Kind::PushCheck || K == Kind::Option) {
+    auto* box = new ControlOf<K>(parent);
+    box->setText(text);
+    if constexpr (K == Kind::PushCheck) {
+      if (c.flags & winDef::kGrayed) box->setValue(2);
+    }
+    return box;
+  } else if constexpr (K == Kind::List || K == Kind::Combo) {
+    auto* combo = new ComboControl(K == Kind::Combo, parent);
+    combo->clearSelectionSilently(text);
+    return combo;
+  } else if constexpr (K == Kind::Text) {
+    auto* box = new TextBox(text, parent);
+    box->setAlignment(alignmentOf(c.flags) | Qt::AlignVCenter);
+    box->setCursorPosition(0);
+    return box;
+  } else if constexpr (K == Kind::Label) {
+    auto* label = new LabelControl(text, parent);
+    label->setAlignment(alignmentOf(c.flags) | Qt::AlignTop);
+    if (c.flags & winDef::kBorder) {
+      label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+      label->setLineWidth(1);
+      label->setAlignment(alignmentOf(c.flags) | Qt::AlignVCenter);
+      label->setMargin(1);
+    }
+    label->setFocusPolicy(Qt::NoFocus);
+    return label;
+  } else if constexpr (K == Kind::Grid) {
+    auto* grid = new FlexGrid(parent);
+    grid->setFont(QFont(QString::fromUtf8(winDef::kGridFont), winDef::kGridFontPoints));
+    return grid;
+  } else {
+    static_assert(K == Kind::Line);
+    auto* line = new QFrame(parent);
+    line->setFrameStyle(QFrame::NoFrame);
+    line->setAutoFillBackground(true);
+    QPalette p = line->palette();
+    p.setColor(QPalette::Window, Qt::black);
+    line->setPalette(p);
+    return line;
+  }
 }
 
 void KelvorTesterForm::createControls() {
   QFont::insertSubstitutions(QString::fromUtf8(winDef::kGridFont),
                              {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")});
-  QHash<QString, QWidget*> byName;
+
+  // Each control in the order of the definition, which puts every frame before its contents.
   std::vector<std::pair<int, QWidget*>> tabOrder;
-
-  for (const winDef::Control& c : winDef::controls()) {
-    QWidget* parent = c.frame < 0 ? static_cast<QWidget*>(this) : Frame[c.frame];
-    const QString text = QString::fromUtf8(c.text);
-    const auto [base, index] = splitName(QString::fromLatin1(c.name));
-    QWidget* w = nullptr;
-    switch (c.kind) {
-      case winDef::Kind::Frame: {
-        auto* frame = new QGroupBox(text, parent);
-        Frame[index] = frame;
-        w = frame;
-        break;
-      }
-      case winDef::Kind::Button:
-        w = new CommandButton(text, parent);
-        break;
-      case winDef::Kind::Check: {
-        auto* box = new CheckBox(parent);
-        box->setText(text);
-        w = box;
-        break;
-      }
-      case winDef::Kind::PushCheck: {
-        auto* box = new PushCheckBox(parent);
-        box->setText(text);
-        if (c.flags & winDef::kGrayed) box->setValue(2);
-        w = box;
-        break;
-      }
-      case winDef::Kind::Option: {
-        auto* option = new OptionButton(parent);
-        option->setText(text);
-        w = option;
-        break;
-      }
-      case winDef::Kind::List:
-      case winDef::Kind::Combo: {
-        auto* combo = new ComboControl(c.kind == winDef::Kind::Combo, parent);
-        combo->clearSelectionSilently(text);
-        w = combo;
-        break;
-      }
-      case winDef::Kind::Text: {
-        auto* box = new TextBox(text, parent);
-        box->setAlignment(alignmentOf(c.flags) | Qt::AlignVCenter);
-        box->setCursorPosition(0);
-        w = box;
-        break;
-      }
-      case winDef::Kind::Label: {
-        auto* label = new Label(text, parent);
-        label->setAlignment(alignmentOf(c.flags) | Qt::AlignTop);
-        if (c.flags & winDef::kBorder) {
-          label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-          label->setLineWidth(1);
-          label->setAlignment(alignmentOf(c.flags) | Qt::AlignVCenter);
-          label->setMargin(1);
-        }
-        label->setFocusPolicy(Qt::NoFocus);
-        w = label;
-        break;
-      }
-      case winDef::Kind::Grid: {
-        for (const winDef::Grid& g : winDef::grids()) {
-          if (base == QLatin1String(g.name)) {
-            auto* grid = new FlexGrid(g.rows, g.cols, parent);
-            // Rows as high as the font needs, lower where the grid would not show them all.
-            const int fit = (twipsToPixels(c.height) - 2) / g.rows;
-            grid->verticalHeader()->setDefaultSectionSize(std::min(16, fit));
-            w = grid;
-          }
-        }
-        w->setFont(QFont(QString::fromUtf8(winDef::kGridFont), winDef::kGridFontPoints));
-        break;
-      }
-      case winDef::Kind::Line: {
-        auto* line = new QFrame(parent);
-        line->setFrameStyle(QFrame::NoFrame);
-        line->setAutoFillBackground(true);
-        QPalette p = line->palette();
-        p.setColor(QPalette::Window, Qt::black);
-        line->setPalette(p);
-        w = line;
-        break;
-      }
+  const winDef::Control* row = winDef::kControls;
+  auto place = [&](auto* control) {
+    const winDef::Control& c = *row++;
+    control->setObjectName(QString::fromLatin1(c.name));
+    control->setGeometry(pixels(c));
+    if (c.field) control->setAccessibleName(QString::fromUtf8(c.field));
+    if (c.tab >= 0 && control->focusPolicy() != Qt::NoFocus && c.kind != winDef::Kind::Frame) {
+      tabOrder.emplace_back(c.tab, control);
     }
-    w->setObjectName(QString::fromLatin1(c.name));
-    w->setGeometry(pixels(c));
-    byName.insert(w->objectName(), w);
-    if (c.tab >= 0 && w->focusPolicy() != Qt::NoFocus && c.kind != winDef::Kind::Frame) {
-      tabOrder.emplace_back(c.tab, w);
-    }
-  }
+    return control;
+  };
+#define KLV_CREATE_ONE(member, kind, ...) member = place(create<winDef::Kind::kind>(*row));
+#define KLV_CREATE_EACH(member, index, kind, ...) \
+  member[index] = place(create<winDef::Kind::kind>(*row));
+  KELVOR_WINDOW_CONTROLS(KLV_CREATE_ONE, KLV_CREATE_EACH)
+#undef KLV_CREATE_ONE
+#undef KLV_CREATE_EACH
 
-  for (const winDef::ListItem& item : winDef::listItems()) {
-    static_cast<ComboControl*>(byName.value(QString::fromLatin1(item.combo)))
-        ->addListItem(QString::fromUtf8(item.text), item.data);
+#define KLV_FILL_LIST(member, ...)                                                            \
+  for (const winDef::ListItem& item : std::initializer_list<winDef::ListItem>{__VA_ARGS__}) { \
+    member->addListItem(QString::fromUtf8(item.text), item.data);                             \
   }
+  KELVOR_WINDOW_LISTS(KLV_FILL_LIST)
+#undef KLV_FILL_LIST
+#define KLV_SIZE_GRID(member, rows, cols) member->setCells(rows, cols);
+  KELVOR_WINDOW_GRIDS(KLV_SIZE_GRID)
+#undef KLV_SIZE_GRID
 
   std::sort(tabOrder.begin(), tabOrder.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -154,109 +128,23 @@ void KelvorTesterForm::createControls() {
     QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
   }
 
-  auto get = [&byName](const char* name) {
-    QWidget* w = byName.value(QString::fromLatin1(name));
-    Q_ASSERT(w);
-    return w;
-  };
-  auto arr = [&get](auto& array, const char* base) {
-    for (size_t i = 0; i < std::size(array); ++i) {
-      const QByteArray name = QByteArray(base) + '(' + QByteArray::number(qulonglong(i)) + ')';
-      array[i] = static_cast<std::remove_reference_t<decltype(array[0])>>(get(name.constData()));
-    }
-  };
-  auto one = [&get](auto*& member, const char* name) {
-    member = static_cast<std::remove_reference_t<decltype(member)>>(get(name));
-  };
-
-  arr(Label_, "Label");
-  arr(Label1, "Label1");
-  arr(Label2, "Label2");
-  one(Line, "Line");
-  arr(OptDevice, "OptDevice");
-  one(txtIPAddress, "txtIPAddress");
-  one(cmbPort, "cmbPort");
-  one(cmbBaudrate, "cmbBaudrate");
-  one(cmdConnect, "cmdConnect");
-  one(cmdDisconnect, "cmdDisconnect");
-  one(lblRomVer, "lblRomVer");
-  one(lblSirial, "lblSirial");
-  one(lblRobotType, "lblRobotType");
-  one(grdCtrlParam, "grdCtrlParam");
-  one(cmbCtrlParam, "cmbCtrlParam");
-  one(txtCtrlValue, "txtCtrlValue");
-  one(cmdChangeCtrl, "cmdChangeCtrl");
-  one(grdCtrlDef, "grdCtrlDef");
-  one(cmbDefType, "cmbDefType");
-  one(txtDefNo, "txtDefNo");
-  one(cmdGetDef, "cmdGetDef");
-  arr(txtCalSet, "txtCalSet");
-  arr(txtLinkSS, "txtLinkSS");
-  arr(txtLinkAA, "txtLinkAA");
-  one(cmdGetCtrl, "cmdGetCtrl");
-  one(cmdPutCtrl, "cmdPutCtrl");
-  one(lblMode, "lblMode");
-  one(chkMotor, "chkMotor");
-  one(chkAutomode, "chkAutomode");
-  one(chkRobSlave, "chkRobSlave");
-  one(lblError, "lblError");
-  one(lblErrorDescription, "lblErrorDescription");
-  one(cmdGetError, "cmdGetError");
-  one(cmdClearError, "cmdClearError");
-  one(cmbVariable, "cmbVariable");
-  one(txtVariableNo, "txtVariableNo");
-  one(txtVariableValue, "txtVariableValue");
-  one(cmdGetVariable, "cmdGetVariable");
-  one(cmdPutVariable, "cmdPutVariable");
-  arr(txtPos, "txtPos");
-  one(cmdPosition, "cmdPosition");
-  one(cmdCalcDevH, "cmdCalcDevH");
-  one(cmdMove, "cmdMove");
-  one(cmbComp, "cmbComp");
-  one(cmbPath, "cmbPath");
-  one(txtLength, "txtLength");
-  one(chkNext, "chkNext");
-  one(cmdApproach, "cmdApproach");
-  one(cmdDepart, "cmdDepart");
-  one(cmdDriveA, "cmdDriveA");
-  arr(TxtRotDiff, "TxtRotDiff");
-  arr(TxtLenDiff, "TxtLenDiff");
-  one(cmdCalcCalset, "cmdCalcCalset");
-  one(cmdExit, "cmdExit");
-
-  OptDevice[0]->setGroup({OptDevice[0], OptDevice[1]});
-  OptDevice[1]->setGroup({OptDevice[0], OptDevice[1]});
+  const std::vector<OptionButton*> transports(std::begin(OptDevice), std::end(OptDevice));
+  for (OptionButton* option : OptDevice) option->setGroup(transports);
 }
 
+// A control with a Click event runs the handler named after it; a control array's handler
+// receives the member's index.
 void KelvorTesterForm::wireEvents() {
-  auto onClick = [this](QAbstractButton* button, void (KelvorTesterForm::*handler)()) {
-    QObject::connect(button, &QAbstractButton::clicked, this,
-                     [this, handler] { (this->*handler)(); });
-  };
-  OptDevice[0]->onClick = [this] { OptDevice_Click(0); };
-  OptDevice[1]->onClick = [this] { OptDevice_Click(1); };
-  onClick(cmdConnect, &KelvorTesterForm::cmdConnect_Click);
-  onClick(cmdDisconnect, &KelvorTesterForm::cmdDisconnect_Click);
-  cmbCtrlParam->onClick = [this] { cmbCtrlParam_Click(); };
-  onClick(cmdChangeCtrl, &KelvorTesterForm::cmdChangeCtrl_Click);
-  onClick(cmdGetDef, &KelvorTesterForm::cmdGetDef_Click);
-  onClick(cmdGetCtrl, &KelvorTesterForm::cmdGetCtrl_Click);
-  onClick(cmdPutCtrl, &KelvorTesterForm::cmdPutCtrl_Click);
-  chkMotor->onClick = [this] { chkMotor_Click(); };
-  chkAutomode->onClick = [this] { chkAutomode_Click(); };
-  chkRobSlave->onClick = [this] { chkRobSlave_Click(); };
-  onClick(cmdGetError, &KelvorTesterForm::cmdGetError_Click);
-  onClick(cmdClearError, &KelvorTesterForm::cmdClearError_Click);
-  onClick(cmdGetVariable, &KelvorTesterForm::cmdGetVariable_Click);
-  onClick(cmdPutVariable, &KelvorTesterForm::cmdPutVariable_Click);
-  onClick(cmdPosition, &KelvorTesterForm::cmdPosition_Click);
-  onClick(cmdCalcDevH, &KelvorTesterForm::cmdCalcDevH_Click);
-  onClick(cmdMove, &KelvorTesterForm::cmdMove_Click);
-  onClick(cmdApproach, &KelvorTesterForm::cmdApproach_Click);
-  onClick(cmdDepart, &KelvorTesterForm::cmdDepart_Click);
-  onClick(cmdDriveA, &KelvorTesterForm::cmdDriveA_Click);
-  onClick(cmdCalcCalset, &KelvorTesterForm::cmdCalcCalset_Click);
-  onClick(cmdExit, &KelvorTesterForm::cmdExit_Click);
+#define KLV_ON_Click(control, handler) control->onClick = [this] { handler; };
+#define KLV_ON_NoClick(control, handler)
+#define KLV_WIRE_ONE(member, kind, event, ...) KLV_ON_##event(member, member##_Click())
+#define KLV_WIRE_EACH(member, index, kind, event, ...) \
+  KLV_ON_##event(member[index], member##_Click(index))
+  KELVOR_WINDOW_CONTROLS(KLV_WIRE_ONE, KLV_WIRE_EACH)
+#undef KLV_WIRE_ONE
+#undef KLV_WIRE_EACH
+#undef KLV_ON_Click
+#undef KLV_ON_NoClick
 }
 
 QString KelvorTesterForm::fieldCaption(const QWidget* field) {

@@ -8,8 +8,18 @@
 #include <optional>
 
 #include "controls.h"
+#include "ctrllib/busy_kelvor.h"
 #include "ctrllib/kelvor_api.h"
 #include "ctrllib/messages.h"
+
+// KLV_AT_INDEX_0(index)(tokens) gives the tokens when index is the literal 0 and nothing
+// otherwise, so that a control array is declared once, at its first member.
+#define KLV_AT_INDEX_0(index) KLV_SECOND(KLV_INDEX_IS_##index, KLV_DROP, ~)
+#define KLV_INDEX_IS_0 ~, KLV_KEEP
+#define KLV_SECOND(...) KLV_SECOND_(__VA_ARGS__)
+#define KLV_SECOND_(first, second, ...) second
+#define KLV_KEEP(...) __VA_ARGS__
+#define KLV_DROP(...)
 
 class PortProber;
 class QLocale;
@@ -20,71 +30,13 @@ class KelvorTesterForm : public QWidget {
   KelvorTesterForm(KelvorApi& lib, MessageSink& messages, PortProber& ports,
                    QWidget* parent = nullptr);
 
-  // ---- controls ----
-  QGroupBox* Frame[8] = {};
-  Label* Label_[34] = {};  // the static captions "Label(0)" to "Label(33)"
-  Label* Label1[6] = {};
-  Label* Label2[3] = {};
-  QFrame* Line = nullptr;
-
-  OptionButton* OptDevice[2] = {};
-  TextBox* txtIPAddress = nullptr;
-  ComboControl* cmbPort = nullptr;
-  ComboControl* cmbBaudrate = nullptr;
-  CommandButton* cmdConnect = nullptr;
-  CommandButton* cmdDisconnect = nullptr;
-
-  Label* lblRomVer = nullptr;
-  Label* lblSirial = nullptr;
-  Label* lblRobotType = nullptr;
-
-  FlexGrid* grdCtrlParam = nullptr;
-  ComboControl* cmbCtrlParam = nullptr;
-  TextBox* txtCtrlValue = nullptr;
-  CommandButton* cmdChangeCtrl = nullptr;
-  FlexGrid* grdCtrlDef = nullptr;
-  ComboControl* cmbDefType = nullptr;
-  TextBox* txtDefNo = nullptr;
-  CommandButton* cmdGetDef = nullptr;
-  TextBox* txtCalSet[6] = {};
-  TextBox* txtLinkSS[6] = {};
-  TextBox* txtLinkAA[6] = {};
-  CommandButton* cmdGetCtrl = nullptr;
-  CommandButton* cmdPutCtrl = nullptr;
-
-  Label* lblMode = nullptr;
-  PushCheckBox* chkMotor = nullptr;
-  PushCheckBox* chkAutomode = nullptr;
-  PushCheckBox* chkRobSlave = nullptr;
-
-  Label* lblError = nullptr;
-  Label* lblErrorDescription = nullptr;
-  CommandButton* cmdGetError = nullptr;
-  CommandButton* cmdClearError = nullptr;
-
-  ComboControl* cmbVariable = nullptr;
-  TextBox* txtVariableNo = nullptr;
-  TextBox* txtVariableValue = nullptr;
-  CommandButton* cmdGetVariable = nullptr;
-  CommandButton* cmdPutVariable = nullptr;
-
-  TextBox* txtPos[10] = {};
-  CommandButton* cmdPosition = nullptr;
-  CommandButton* cmdCalcDevH = nullptr;
-  CommandButton* cmdMove = nullptr;
-  ComboControl* cmbComp = nullptr;
-  ComboControl* cmbPath = nullptr;
-  TextBox* txtLength = nullptr;
-  CheckBox* chkNext = nullptr;
-  CommandButton* cmdApproach = nullptr;
-  CommandButton* cmdDepart = nullptr;
-  CommandButton* cmdDriveA = nullptr;
-
-  TextBox* TxtRotDiff[6] = {};
-  TextBox* TxtLenDiff[6] = {};
-  CommandButton* cmdCalcCalset = nullptr;
-
-  CommandButton* cmdExit = nullptr;
+  // ---- controls: a member per single control, an array per control array ----
+#define KLV_DECLARE_ONE(member, kind, ...) ControlOf<winDef::Kind::kind>* member = nullptr;
+#define KLV_DECLARE_EACH(member, index, kind, ...) \
+  KLV_AT_INDEX_0(index)(ControlArray<winDef::Kind::kind, winDef::arraySize(#member)> member = {};)
+  KELVOR_WINDOW_CONTROLS(KLV_DECLARE_ONE, KLV_DECLARE_EACH)
+#undef KLV_DECLARE_ONE
+#undef KLV_DECLARE_EACH
 
   // The transport chosen by the last run of OptDevice_Click: 0 Ethernet, 1 RS-232C.
   int16_t DeviceIndex = 0;
@@ -151,6 +103,8 @@ class KelvorTesterForm : public QWidget {
 
  private:
   void createControls();
+  template <winDef::Kind K>
+  ControlOf<K>* create(const winDef::Control& c);
   void wireEvents();
   void refuseField(TextBox* field, const QString& expected);
 
@@ -175,7 +129,14 @@ class KelvorTesterForm : public QWidget {
   // A check box holds 0, 1 or 2: any other controller state is shown grayed.
   static int boxValueOf(int32_t state);
 
-  KelvorApi& lib_;
+  BusyKelvor lib_;  // every call shows the wait cursor while it runs
   MessageSink& messages_;
   PortProber& ports_;
 };
+
+#undef KLV_AT_INDEX_0
+#undef KLV_INDEX_IS_0
+#undef KLV_SECOND
+#undef KLV_SECOND_
+#undef KLV_KEEP
+#undef KLV_DROP

@@ -2,9 +2,14 @@
 
 #include <QMessageBox>
 
+#include "busy_kelvor.h"
 #include "number_text.h"
 
-void QtMessageSink::show(const QString& text, MsgIcon icon) {
+void MessageSink::show(const QString& text, MsgIcon icon) {
+  withNormalCursor([&] { display(text, icon); });
+}
+
+void QtMessageSink::display(const QString& text, MsgIcon icon) {
   QMessageBox box(icon == MsgIcon::Exclamation ? QMessageBox::Warning : QMessageBox::Critical,
                   QString::fromLatin1(kAppTitle), text, QMessageBox::Ok, parent_);
   box.exec();

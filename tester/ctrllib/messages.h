@@ -12,7 +12,11 @@ class MessageSink {
  public:
   virtual ~MessageSink() = default;
   // Shows a modal box with one OK button and the title "KelvorTester"; returns when it is closed.
-  virtual void show(const QString& text, MsgIcon icon) = 0;
+  // The box gets the normal cursor even while a library call is running.
+  void show(const QString& text, MsgIcon icon);
+
+ protected:
+  virtual void display(const QString& text, MsgIcon icon) = 0;
 };
 
 // The application's message box: title "KelvorTester", one OK button.
@@ -20,7 +24,9 @@ class QtMessageSink : public MessageSink {
  public:
   explicit QtMessageSink(QWidget* parent = nullptr) : parent_(parent) {}
   void setParent(QWidget* parent) { parent_ = parent; }
-  void show(const QString& text, MsgIcon icon) override;
+
+ protected:
+  void display(const QString& text, MsgIcon icon) override;
 
  private:
   QWidget* parent_;

@@ -345,7 +345,7 @@ TEST_F(Klv, ListShowsEveryFunctionWithItsSignatureAndItsLineFromKelvorH) {
   }
   for (const char* line :
        {"\nDriveA <path:string> <j:J[9]> <next:string>\n"
-        "    Moves all axes to absolute joint angles j (J format).\n",
+        "    Moves all axes to absolute joint angles j (J format), joint interpolation.\n",
         "\nget_LinkParam -> ss:K[7], aa:K[7]\n",
         "\nget_VarS <no:int> -> buf:string\n"
         "    buf/size: output buffer and its size; the string is truncated to size - 1 bytes.\n",

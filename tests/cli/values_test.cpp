@@ -196,7 +196,8 @@ TEST(Functions, ParametersAreNamedAsInKelvorH) {
   ASSERT_EQ(link->outputs().size(), 2u);
   EXPECT_EQ(link->outputs()[1].name, "aa");
   EXPECT_EQ(link->outputs()[1].sig, 'K');
-  EXPECT_EQ(findFunction("DriveA")->doc, "Moves all axes to absolute joint angles j (J format).");
+  EXPECT_EQ(findFunction("DriveA")->doc,
+            "Moves all axes to absolute joint angles j (J format), joint interpolation.");
 }
 
 TEST(Functions, InvokePassesInputsAndTheStringBufferWithItsSize) {

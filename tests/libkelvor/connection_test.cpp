@@ -126,22 +126,25 @@ TEST(Failures, StalledReplyTimesOutAndTheNextCallWorks) {
   EXPECT_EQ(klv_Disconnect(), KLV_OK);
 }
 
+// J1 by 90 degrees at an external speed of 50 %: 1.22 s.
+const float kLongDrive[9] = {90, 0, 0, 0, 0, 0, 0, 0, 0};
+
 TEST(Failures, ProgressFramesKeepLongMotionsAlive) {
-  SimProcess sim({"--motion-time", "900"});
+  SimProcess sim;
   ASSERT_EQ(connect(sim.eth(), 300), KLV_OK);
   ASSERT_EQ(klv_put_MotorState(1), KLV_OK);
-  const float j[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-  EXPECT_EQ(klv_DriveA("", j, ""), KLV_OK);
+  ASSERT_EQ(klv_put_ExtSpeed(50), KLV_OK);
+  EXPECT_EQ(klv_DriveA("", kLongDrive, ""), KLV_OK);
   EXPECT_EQ(klv_Disconnect(), KLV_OK);
 }
 
 TEST(Failures, ACallBehindAnotherThreadsLongMotionGivesUpAtItsTimeout) {
-  SimProcess sim({"--motion-time", "900"});
+  SimProcess sim;
   ASSERT_EQ(connect(sim.eth(), 300), KLV_OK);
   ASSERT_EQ(klv_put_MotorState(1), KLV_OK);
-  const float j[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+  ASSERT_EQ(klv_put_ExtSpeed(50), KLV_OK);
   std::atomic<int32_t> motion{1};
-  std::thread mover([&] { motion = klv_DriveA("@0", j, nullptr); });
+  std::thread mover([&] { motion = klv_DriveA("@0", kLongDrive, nullptr); });
   // Until the motion holds the connection, calls still get through.
   int32_t v = 0, rc = KLV_OK;
   auto took = Clock::duration{};
@@ -223,7 +226,16 @@ TEST(ErrorText, NamesEveryCode) {
                            KLV_E_LIBRARY_NOT_FOUND,
                            KLV_E_FUNCTION_NOT_FOUND,
                            KLV_C_MOTOR_OFF,
-                           KLV_C_STORAGE_FAILED};
+                           KLV_C_STORAGE_FAILED,
+                           KLV_C_OUT_OF_REACH,
+                           KLV_C_JOINT_LIMIT,
+                           KLV_C_SINGULAR,
+                           KLV_C_MOTION_RUNNING,
+                           KLV_C_AREA_STOP,
+                           KLV_C_ERROR_LATCHED,
+                           KLV_C_SPEED_ZERO,
+                           KLV_C_INVALID_ARM,
+                           KLV_C_FIXED_DEFINITION};
   std::set<std::string> seen;
   for (int32_t c : codes) {
     ASSERT_EQ(klv_ErrorText(c, buf, sizeof buf), KLV_OK);

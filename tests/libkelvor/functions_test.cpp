@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -31,6 +32,8 @@ class Functions : public ::testing::Test {
     ASSERT_EQ(klv_put_AutoMode(0), KLV_OK);
     ASSERT_EQ(klv_put_MotorState(0), KLV_OK);
     ASSERT_EQ(klv_ClearError(0), KLV_OK);
+    ASSERT_EQ(klv_put_CurTool(0), KLV_OK);
+    ASSERT_EQ(klv_put_CurWork(0), KLV_OK);
   }
   void TearDown() override { EXPECT_EQ(klv_Disconnect(), KLV_OK); }
   static SimProcess* sim_;
@@ -200,9 +203,15 @@ TEST_F(Functions, ArrayVariablesAndRecordsRoundTrip) {
   ASSERT_EQ(klv_put_WorkDef(5, in), KLV_OK);
   ASSERT_EQ(klv_get_WorkDef(5, out), KLV_OK);
   check(7);
+  // An area: centre, orientation, edges, I/O 1000, Pos 1, Err 1, Enable 0, a spare.
+  const float area[14] = {450.5f, -20, 250, 10, 20, 30, 300, 400, 300.25f, 1000, 1, 1, 0, 7.5f};
+  std::memcpy(in, area, sizeof area);
   ASSERT_EQ(klv_put_AreaDef(31, in), KLV_OK);
   ASSERT_EQ(klv_get_AreaDef(31, out), KLV_OK);
   check(14);
+  in[9] = 1000.5f;
+  EXPECT_EQ(klv_put_AreaDef(31, in), KLV_C_VALUE_OUT_OF_RANGE);
+  EXPECT_EQ(errorDescription(), "Area I/O must be an I/O variable number");
 
   int32_t no = -1;
   ASSERT_EQ(klv_put_CurTool(63), KLV_OK);
@@ -217,25 +226,50 @@ TEST_F(Functions, ArrayVariablesAndRecordsRoundTrip) {
 }
 
 TEST_F(Functions, CalibrationAndLinkParameters) {
-  const float a[7] = {0.5f, -1, 2, 3, 4, 5, 6.25f};
-  const float b[7] = {100, 200, 300, 400, 500, 600, 700};
   float x[7], y[7];
-  ASSERT_EQ(klv_put_CalData(a), KLV_OK);
-  ASSERT_EQ(klv_get_CalData(x), KLV_OK);
-  EXPECT_EQ(std::memcmp(a, x, sizeof a), 0);
-  ASSERT_EQ(klv_put_LinkParam(b, a), KLV_OK);
   ASSERT_EQ(klv_get_LinkParam(x, y), KLV_OK);
-  EXPECT_EQ(std::memcmp(b, x, sizeof b), 0);
-  EXPECT_EQ(std::memcmp(a, y, sizeof a), 0);
+  const float defaultSs[7] = {350, 0, 0, 350, 0, 80, 0}, defaultAa[7] = {50, 300, 50, 0, 0, 0, 0};
+  EXPECT_EQ(std::memcmp(x, defaultSs, sizeof x), 0);
+  EXPECT_EQ(std::memcmp(y, defaultAa, sizeof y), 0);
 
-  ASSERT_EQ(klv_put_MotorState(1), KLV_OK);
-  EXPECT_EQ(klv_Calibrate(b, b), KLV_C_MOTOR_ON);
-  ASSERT_EQ(klv_put_MotorState(0), KLV_OK);
-  ASSERT_EQ(klv_Calibrate(b, a), KLV_OK);
+  const float cal[7] = {0.5f, -1, 2, 3, 4, 5, 6.25f};
+  const float ss[7] = {340, 10, -10, 360, 0, 90, 1}, aa[7] = {60, 310, 40, 0, 0, 15, 2};
+  ASSERT_EQ(klv_put_CalData(cal), KLV_OK);
   ASSERT_EQ(klv_get_CalData(x), KLV_OK);
-  EXPECT_EQ(std::memcmp(b, x, sizeof b), 0);
+  EXPECT_EQ(std::memcmp(cal, x, sizeof cal), 0);
+  ASSERT_EQ(klv_put_LinkParam(ss, aa), KLV_OK);
   ASSERT_EQ(klv_get_LinkParam(x, y), KLV_OK);
-  EXPECT_EQ(std::memcmp(a, x, sizeof a), 0);
+  EXPECT_EQ(std::memcmp(ss, x, sizeof ss), 0);
+  EXPECT_EQ(std::memcmp(aa, y, sizeof aa), 0);
+
+  // Link parameters that make no arm of this kind are refused with the reason.
+  const float offsetWrist[7] = {60, 310, 40, 5, 0, 15, 2};
+  EXPECT_EQ(klv_put_LinkParam(ss, offsetWrist), KLV_C_INVALID_ARM);
+  EXPECT_EQ(errorDescription(), "LinkAA(4) must be 0: the wrist is spherical");
+  const float negative[7] = {60, -310, 40, 0, 0, 15, 2};
+  EXPECT_EQ(klv_put_LinkParam(ss, negative), KLV_C_INVALID_ARM);
+  EXPECT_EQ(errorDescription(), "LinkAA(2) is a length and must not be negative");
+  const float turned[7] = {0, 0, 400, 0, 0, 0, 0};
+  EXPECT_EQ(klv_put_CalData(turned), KLV_C_INVALID_ARM);
+
+  // Calibrate: calibration set += rot, LinkAA += len.
+  const float rot[7] = {1, 2, 3, 4, 5, 6, 7}, len[7] = {10, 20, 5, 0, 0, 1, 3};
+  ASSERT_EQ(klv_put_MotorState(1), KLV_OK);
+  EXPECT_EQ(klv_Calibrate(rot, len), KLV_C_MOTOR_ON);
+  ASSERT_EQ(klv_put_MotorState(0), KLV_OK);
+  ASSERT_EQ(klv_Calibrate(rot, len), KLV_OK);
+  ASSERT_EQ(klv_get_CalData(x), KLV_OK);
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(x[i], cal[i] + rot[i]) << i;
+  ASSERT_EQ(klv_get_LinkParam(x, y), KLV_OK);
+  EXPECT_EQ(std::memcmp(ss, x, sizeof ss), 0) << "LinkSS stays";
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(y[i], aa[i] + len[i]) << i;
+  const float spherical[7] = {0, 0, 0, 0, 1, 0, 0};
+  EXPECT_EQ(klv_Calibrate(rot, spherical), KLV_C_INVALID_ARM);
+  EXPECT_EQ(errorDescription(), "LinkAA(5) must be 0: the wrist is spherical");
+
+  const float zero[7] = {};
+  ASSERT_EQ(klv_put_CalData(zero), KLV_OK);
+  ASSERT_EQ(klv_put_LinkParam(defaultSs, defaultAa), KLV_OK);
 }
 
 TEST_F(Functions, SpeedsAreRangeChecked) {
@@ -255,77 +289,91 @@ TEST_F(Functions, SpeedsAreRangeChecked) {
   EXPECT_EQ(v, 100.0f);
 }
 
-TEST_F(Functions, MotionsUpdateTheCurrentPosition) {
-  const float p[8] = {100, 200, 300, 10, 20, 30, 0, 5};
-  float cur[8], t[11], j[9] = {}, t2[11];
-  EXPECT_EQ(klv_DriveA("", j, ""), KLV_C_MOTOR_OFF);
+template <size_t N>
+void expectNear(const float (&got)[N], const float (&want)[N], double tol = 1e-3) {
+  for (size_t i = 0; i < N; ++i) EXPECT_NEAR(got[i], want[i], tol) << "element " << i;
+}
+
+TEST_F(Functions, EveryMotionAndConversionOnTheArm) {
+  float cur[8], t[11], j[9], t2[11], cj[9];
+  const float down[9] = {0, 0, 0, 0, 90, 0, 0, 0, 0};  // flange (400, 0, 620) pointing down
+  EXPECT_EQ(klv_DriveA("", down, ""), KLV_C_MOTOR_OFF);
+  ASSERT_EQ(klv_ClearError(0), KLV_OK);
   ASSERT_EQ(klv_put_MotorState(1), KLV_OK);
-
-  ASSERT_EQ(klv_MoveP(0, "L", p, ""), KLV_OK);
+  ASSERT_EQ(klv_put_Speed(100), KLV_OK);
+  ASSERT_EQ(klv_DriveA("@0", down, nullptr), KLV_OK);
   ASSERT_EQ(klv_get_CurrentP(cur), KLV_OK);
-  EXPECT_EQ(std::memcmp(cur, p, sizeof p), 0);
+  expectNear(cur, {400, 0, 620, 180, 0, 0, 0, 0});
 
+  const float p[8] = {350, 100, 450, 180, 0, 0, 0, 5};  // Fig 0, extra axis 5
+  ASSERT_EQ(klv_MoveP(2, "@0", p, ""), KLV_OK);
+  ASSERT_EQ(klv_get_CurrentP(cur), KLV_OK);
+  expectNear(cur, p);
   ASSERT_EQ(klv_P2T(p, t), KLV_OK);
-  EXPECT_EQ(t[0], 100);
-  EXPECT_EQ(t[2], 300);
-  EXPECT_NEAR(t[6] * t[6] + t[7] * t[7] + t[8] * t[8], 1.0, 1e-5);  // unit approach vector
+  expectNear(t, {350, 100, 450, 0, -1, 0, 0, 0, -1, 0, 5}, 1e-5);
   ASSERT_EQ(klv_get_CurrentT(t2), KLV_OK);
-  EXPECT_EQ(std::memcmp(t, t2, sizeof t), 0);
-  ASSERT_EQ(klv_put_MotorState(1), KLV_OK);
-  const float origin[8] = {};
-  ASSERT_EQ(klv_MoveP(0, "", origin, ""), KLV_OK);
-  // The tester's own arguments: Comp 1 or 2, a Path item, and no Next as a null pointer.
+  expectNear(t2, t);
   ASSERT_EQ(klv_MoveT(1, "@0", t, nullptr), KLV_OK);
-  ASSERT_EQ(klv_get_CurrentP(cur), KLV_OK);
-  for (int i = 0; i < 8; ++i) EXPECT_NEAR(cur[i], p[i], 1e-3) << i;
 
+  // Approach stops Length before the target along the tool's approach axis (down): above it.
   ASSERT_EQ(klv_ApproachP(2, p, "@E", 50.0f, "NEXT"), KLV_OK);
+  int32_t moving = 0;
+  for (int i = 0; i < 300 && (klv_get_MotionState(&moving), moving); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(moving, 0);
   ASSERT_EQ(klv_get_CurrentP(cur), KLV_OK);
-  EXPECT_EQ(cur[2], 350.0f);
+  expectNear(cur, {350, 100, 500, 180, 0, 0, 0, 5});
   ASSERT_EQ(klv_Depart(1, "@P", 25.0f, nullptr), KLV_OK);
+  ASSERT_EQ(klv_Depart(2, "", 25.0f, nullptr), KLV_OK) << "blends into the @P motion";
   ASSERT_EQ(klv_get_CurrentP(cur), KLV_OK);
-  EXPECT_EQ(cur[2], 375.0f);
+  expectNear(cur, {350, 100, 550, 180, 0, 0, 0, 5});
   EXPECT_EQ(klv_Depart(3, "", 1.0f, ""), KLV_C_VALUE_OUT_OF_RANGE);  // no such interpolation
+  EXPECT_EQ(errorDescription(), "Comp (interpolation) must be 0, 1 (P) or 2 (L)");
+  ASSERT_EQ(klv_ClearError(0), KLV_OK);
 
   ASSERT_EQ(klv_P2J(p, j), KLV_OK);
   float back[8];
   ASSERT_EQ(klv_J2P(j, back), KLV_OK);
-  EXPECT_EQ(std::memcmp(back, p, sizeof p), 0);
-  ASSERT_EQ(klv_MoveP(0, "", origin, ""), KLV_OK);
+  expectNear(back, p);
   ASSERT_EQ(klv_DriveA("@0", j, nullptr), KLV_OK);
   ASSERT_EQ(klv_get_CurrentP(cur), KLV_OK);
-  EXPECT_EQ(std::memcmp(cur, p, sizeof p), 0);
-  float cj[9];
+  expectNear(cur, p);
   ASSERT_EQ(klv_get_CurrentJ(cj), KLV_OK);
-  EXPECT_EQ(std::memcmp(cj, j, sizeof j), 0);
-  ASSERT_EQ(klv_Drive("", 3, 10.0f, ""), KLV_OK);  // joint 3 carries Z / 2
-  ASSERT_EQ(klv_get_CurrentP(cur), KLV_OK);
-  EXPECT_EQ(cur[2], 320.0f);
+  expectNear(cj, j, 1e-4);
+  ASSERT_EQ(klv_Drive("", 1, 10.0f, ""), KLV_OK);
+  ASSERT_EQ(klv_get_CurrentJ(cj), KLV_OK);
+  EXPECT_NEAR(cj[0], j[0] + 10, 1e-4);
+  EXPECT_NEAR(cj[1], j[1], 1e-4);
   EXPECT_EQ(klv_Drive("", 10, 1.0f, ""), KLV_C_VALUE_OUT_OF_RANGE);
+  ASSERT_EQ(klv_ClearError(0), KLV_OK);
 
   ASSERT_EQ(klv_MoveJ(0, "", j, ""), KLV_OK);
   ASSERT_EQ(klv_ApproachJ(0, j, "", 1.0f, ""), KLV_OK);
-  ASSERT_EQ(klv_ApproachT(0, t, "", 1.0f, ""), KLV_OK);
+  ASSERT_EQ(klv_ApproachT(2, t, "", 1.0f, ""), KLV_OK);
   float tj[9], jt[11], tp[8];
   ASSERT_EQ(klv_T2J(t, tj), KLV_OK);
+  expectNear(tj, j, 1e-4);
   ASSERT_EQ(klv_J2T(j, jt), KLV_OK);
+  expectNear(jt, t);
   ASSERT_EQ(klv_T2P(t, tp), KLV_OK);
-  for (int i = 0; i < 8; ++i) EXPECT_NEAR(tp[i], p[i], 1e-3) << i;
-  int32_t moving = -1;
+  expectNear(tp, p);
   ASSERT_EQ(klv_get_MotionState(&moving), KLV_OK);
   EXPECT_EQ(moving, 0);
 }
 
-TEST_F(Functions, DeviationAddsTheOffsetToXyz) {
-  const float base[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-  const float off[8] = {10, 20, 30, 40, 50, 60, 70, 80};
+TEST_F(Functions, DeviationsInTheWorkAndToolFrames) {
+  const float base[8] = {400, 0, 500, 180, 0, 0, 5, 8};  // the tool pointing down, Fig 5
+  const float off[8] = {10, 20, 30, 0, 0, 0, 0, 0};
   float r[8];
   ASSERT_EQ(klv_DevH(base, off, r), KLV_OK);
-  const float wantH[7] = {11, 22, 33, 4, 5, 6, 7};
-  EXPECT_EQ(std::memcmp(r, wantH, sizeof wantH), 0);
+  const float wantH[7] = {410, -20, 470, 180, 0, 0, 5};  // X along the tool's X, Z down
+  expectNear(reinterpret_cast<float(&)[7]>(r), wantH);
   ASSERT_EQ(klv_Dev(base, off, r), KLV_OK);
-  const float wantP[8] = {11, 22, 33, 4, 5, 6, 7, 8};
-  EXPECT_EQ(std::memcmp(r, wantP, sizeof wantP), 0);
+  expectNear(r, {410, 20, 530, 180, 0, 0, 5, 8});
+  const float badFig[8] = {400, 0, 500, 180, 0, 0, 9, 0};
+  EXPECT_EQ(klv_Dev(badFig, off, r), KLV_C_VALUE_OUT_OF_RANGE);
+  EXPECT_EQ(errorDescription(), "Fig must be 0 to 7");
 }
 
 TEST_F(Functions, ConfigurationAndTasks) {

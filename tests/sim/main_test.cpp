@@ -24,6 +24,8 @@ TEST(SimState, AcknowledgedValuesSurviveKill9) {
   const float tool[7] = {1.5f, -2, 3, 4, 5, 6, 7};
   const float p[8] = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f};
   const float cal[7] = {9, 8, 7, 6, 5, 4, 3};
+  const float rot[7] = {1, 1, 1, 1, 1, 1, 1}, len[7] = {2, 4, 0, 0, 0, 0, 1};
+  const float joints[9] = {10, -20, 30, -40, 50, -60, 7, 8, 9};
   {
     SimProcess sim({"--state", file});
     ASSERT_EQ(connect(sim.eth()), KLV_OK);
@@ -34,6 +36,9 @@ TEST(SimState, AcknowledgedValuesSurviveKill9) {
     ASSERT_EQ(klv_put_VarP(3, p), KLV_OK);
     ASSERT_EQ(klv_put_ToolDef(2, tool), KLV_OK);
     ASSERT_EQ(klv_put_CalData(cal), KLV_OK);
+    ASSERT_EQ(klv_Calibrate(rot, len), KLV_OK);
+    ASSERT_EQ(klv_put_MotorState(1), KLV_OK);
+    ASSERT_EQ(klv_DriveA("@0", joints, nullptr), KLV_OK);  // stored when the arm rests
     sim.stop(SIGKILL);
     EXPECT_EQ(klv_Disconnect(), KLV_OK);
   }
@@ -59,7 +64,48 @@ TEST(SimState, AcknowledgedValuesSurviveKill9) {
   ASSERT_EQ(klv_get_ToolDef(2, out), KLV_OK);
   EXPECT_EQ(std::memcmp(out, tool, sizeof tool), 0);
   ASSERT_EQ(klv_get_CalData(out), KLV_OK);
-  EXPECT_EQ(std::memcmp(out, cal, sizeof cal), 0);
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(out[i], cal[i] + rot[i]) << i;
+  float ss[7], aa[7];
+  ASSERT_EQ(klv_get_LinkParam(ss, aa), KLV_OK);
+  EXPECT_EQ(aa[0], 52);
+  EXPECT_EQ(aa[1], 304);
+  EXPECT_EQ(aa[6], 1);
+  float j[9];
+  ASSERT_EQ(klv_get_CurrentJ(j), KLV_OK);
+  EXPECT_EQ(std::memcmp(j, joints, sizeof j), 0);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
+  ::unlink(file.c_str());
+}
+
+// Stopped while the arm moves, the simulator keeps where it stopped; without a state file
+// the arm starts at J = 0.
+TEST(SimState, AStopDuringAMotionKeepsWhereTheArmWas) {
+  const std::string file = tempPath("stopped");
+  ::unlink(file.c_str());
+  {
+    SimProcess sim({"--state", file});
+    ASSERT_EQ(connect(sim.eth()), KLV_OK);
+    ASSERT_EQ(klv_put_MotorState(1), KLV_OK);
+    ASSERT_EQ(klv_put_ExtSpeed(20), KLV_OK);  // J1 by 90 degrees in 3 s
+    const float target[9] = {90, 0, 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_EQ(klv_DriveA("@0", target, "NEXT"), KLV_OK);
+    usleep(400 * 1000);
+    EXPECT_EQ(sim.stop(SIGTERM), 0);
+    EXPECT_EQ(klv_Disconnect(), KLV_OK);
+  }
+  float j[9];
+  {
+    SimProcess sim({"--state", file});
+    ASSERT_EQ(connect(sim.eth()), KLV_OK);
+    ASSERT_EQ(klv_get_CurrentJ(j), KLV_OK);
+    EXPECT_GT(j[0], 0);
+    EXPECT_LT(j[0], 45);
+    EXPECT_EQ(klv_Disconnect(), KLV_OK);
+  }
+  SimProcess fresh;
+  ASSERT_EQ(connect(fresh.eth()), KLV_OK);
+  ASSERT_EQ(klv_get_CurrentJ(j), KLV_OK);
+  EXPECT_EQ(j[0], 0);
   EXPECT_EQ(klv_Disconnect(), KLV_OK);
   ::unlink(file.c_str());
 }
@@ -81,6 +127,7 @@ TEST(SimOptions, BadOptionsAreRefusedAndHelpExplains) {
   EXPECT_NE(simExitStatus({"--delay", "get_MotorState"}), 0);
   EXPECT_NE(simExitStatus({"--listen", "127.0.0.1"}), 0);
   EXPECT_NE(simExitStatus({"--max-connections", "0"}), 0);
+  EXPECT_NE(simExitStatus({"--time-scale", "0"}), 0);
 }
 
 TEST(SimOptions, ListeningBeyondLoopbackNeedsAllowRemote) {

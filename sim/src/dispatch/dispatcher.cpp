@@ -90,6 +90,12 @@ Dispatcher::Outcome Dispatcher::execute(uint16_t func, const std::vector<uint8_t
   return out;
 }
 
+void Dispatcher::halt() {
+  ctl_.tick(clock_.now());
+  ctl_.halt();
+  storeChanges();
+}
+
 std::optional<model::Duration> Dispatcher::awaitMotion(Outcome& outcome) {
   if (!outcome.motion) return std::nullopt;
   const model::Time now = clock_.now();
@@ -97,7 +103,8 @@ std::optional<model::Duration> Dispatcher::awaitMotion(Outcome& outcome) {
   storeChanges();
   const model::MotionProgress progress = ctl_.motion(*outcome.motion);
   if (progress.running) {
-    return progress.expectedEnd > now ? progress.expectedEnd - now : model::Duration::zero();
+    return clock_.toReal(progress.expectedEnd > now ? progress.expectedEnd - now
+                                                    : model::Duration::zero());
   }
   outcome.motion.reset();
   if (!progress.result.ok()) {

@@ -48,9 +48,12 @@ class Dispatcher {
   Outcome execute(uint16_t func, const std::vector<uint8_t>& payload);
 
   // For an outcome whose reply waits for a motion: brings the controller to the clock's time
-  // and gives how much longer the motion is expected to run. Once it has ended: nothing, and
-  // outcome.motion is reset and outcome.reply holds the final reply.
+  // and gives how much longer, in real time, the motion is expected to run. Once it has ended:
+  // nothing, and outcome.motion is reset and outcome.reply holds the final reply.
   std::optional<model::Duration> awaitMotion(Outcome& outcome);
+
+  // The controller shuts down: a motion stops where the arm is and the state is stored.
+  void halt();
 
   model::Controller& controller() { return ctl_; }
 

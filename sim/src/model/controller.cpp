@@ -3,7 +3,8 @@
 #include <algorithm>
 
 #include "kelvor/codes.h"
-#include "model/kinematics.h"
+#include "kelvor/robot/areas.h"
+#include "model/robot_status.h"
 
 namespace kelvor::sim::model {
 
@@ -16,17 +17,58 @@ Status checkSpeed(float percent) {
   return {KLV_C_VALUE_OUT_OF_RANGE, "Speed out of range (0 to 100 %)"};
 }
 
+Status notWhileMoving() { return {KLV_C_MOTION_RUNNING, "Not while the arm moves"}; }
+
 }  // namespace
 
-void Controller::tick(Time now) {
-  if (now < now_) return;
-  now_ = now;
-  std::erase_if(running_, [&](const RunningMotion& m) { return m.end <= now_; });
+Status refusal(const robot::Error& error) {
+  switch (error.kind) {
+    case robot::Failure::Unreachable:
+      return {KLV_C_OUT_OF_REACH, error.text};
+    case robot::Failure::JointLimit:
+      return {KLV_C_JOINT_LIMIT, error.text};
+    case robot::Failure::Singular:
+      return {KLV_C_SINGULAR, error.text};
+    case robot::Failure::InvalidValue:
+      break;
+  }
+  return {KLV_C_VALUE_OUT_OF_RANGE, error.text};
+}
+
+robot::Axes axesOf(const H& record) {
+  robot::Axes a;
+  for (int i = 0; i < robot::kAxes; ++i) a[i] = record[static_cast<size_t>(i)];
+  return a;
+}
+
+Controller::Controller(Identity id) : id_(std::move(id)) { restore(PersistentState{}); }
+
+void Controller::restore(PersistentState st) {
+  st_ = std::move(st);
+  trajectory_ = robot::Trajectory(robot::Joints{});
+  if (const auto j = robot::jointsFromJ(st_.joints)) trajectory_ = robot::Trajectory(*j);
+  motions_.clear();
+  restStored_ = true;
+  rebuildKinematics();
+}
+
+void Controller::rebuildKinematics() {
+  const robot::Result<robot::Arm> arm =
+      robot::Arm::make({axesOf(st_.linkSs), axesOf(st_.linkAa)}, axesOf(st_.calData));
+  const auto frame = [](const H& h) {
+    const robot::Result<robot::Frame> f = robot::frameFromH(wide(h));
+    return f ? *f : robot::Frame::Identity();
+  };
+  // The rules keep the stored parameters valid; the default arm stands in should they not be.
+  kin_ = robot::Kinematics(arm ? *arm : robot::Arm(), frame(st_.tools[static_cast<size_t>(tool_)]),
+                           frame(st_.works[static_cast<size_t>(work_)]));
 }
 
 Status Controller::setMotor(int32_t on) {
   if (!inRange(on, 0, 1)) return KLV_C_VALUE_OUT_OF_RANGE;
   motor_ = on;
+  if (!on && moving())
+    stopArm(seconds(now_), {KLV_C_MOTOR_OFF, "Motor switched off: the arm stopped"});
   return {};
 }
 
@@ -55,7 +97,7 @@ Status Controller::startSlave() {
 }
 
 void Controller::latch(const Status& refusal) {
-  if (refusal.ok()) return;
+  if (refusal.ok() || refusal.code == KLV_C_ERROR_LATCHED) return;
   errorCode_ = refusal.code;
   errorText_ = refusal.text.empty() ? proto::codeText(refusal.code) : refusal.text;
 }
@@ -80,13 +122,17 @@ Status Controller::setExtSpeed(float percent) {
 
 Status Controller::setTool(int32_t no) {
   if (!has(st_.tools, no)) return KLV_C_UNKNOWN_DEFINITION;
+  if (no != tool_ && moving()) return notWhileMoving();
   tool_ = no;
+  rebuildKinematics();
   return {};
 }
 
 Status Controller::setWork(int32_t no) {
   if (!has(st_.works, no)) return KLV_C_UNKNOWN_DEFINITION;
+  if (no != work_ && moving()) return notWhileMoving();
   work_ = no;
+  rebuildKinematics();
   return {};
 }
 
@@ -96,117 +142,59 @@ Status Controller::setFig(int32_t fig) {
   return {};
 }
 
-J Controller::currentJ() const { return model::p2j(current_); }
-
-T Controller::currentT() const { return model::p2t(current_); }
-
-Status Controller::move(const MotionRequest& request, MotionTicket& ticket) {
-  if (!motor_) return KLV_C_MOTOR_OFF;
-  if (!inRange(request.comp, 0, 2)) {
-    return {KLV_C_VALUE_OUT_OF_RANGE, "Comp (interpolation) out of range"};
+Status Controller::checkDefinition(Table<H> table, int32_t no, const H&) const {
+  const bool tools = table == &PersistentState::tools;
+  if (no == 0) {
+    return {KLV_C_FIXED_DEFINITION, tools ? "Tool 0 is the flange and cannot be changed"
+                                          : "Work 0 is the base frame and cannot be changed"};
   }
-  if (!finite(request.target)) return {KLV_C_VALUE_OUT_OF_RANGE, "Target position not finite"};
-  // The arm is at the target at once; the motion only takes its time.
-  current_ = request.target;
-  ticket.id = ++lastMotion_;
-  ticket.replyAtEnd = true;
-  if (motionTime_ > Duration::zero()) running_.push_back({ticket.id, now_ + motionTime_});
+  if (no == (tools ? tool_ : work_) && moving()) return notWhileMoving();
   return {};
 }
 
-MotionProgress Controller::motion(MotionId id) const {
-  const auto it = std::find_if(running_.begin(), running_.end(),
-                               [&](const RunningMotion& m) { return m.id == id; });
-  MotionProgress progress;
-  if (it != running_.end()) {
-    progress.running = true;
-    progress.expectedEnd = it->end;
-  }
-  return progress;
-}
-
-Status Controller::approachTarget(P target, float length, P& out) const {
-  target[2] += length;
-  out = target;
-  return {};
-}
-
-Status Controller::departTarget(float length, P& out) const {
-  return approachTarget(current_, length, out);
-}
-
-Status Controller::driveTarget(int32_t axis, float value, P& out) const {
-  if (!inRange(axis, 1, 9)) return {KLV_C_VALUE_OUT_OF_RANGE, "Axis number out of range"};
-  J j = model::p2j(current_);
-  j[static_cast<size_t>(axis - 1)] += value;
-  out = model::j2p(j, 0);
-  out[6] = current_[6];  // the Fig stays as it is
-  return {};
-}
-
-Status Controller::p2t(const P& p, T& t) const {
-  t = model::p2t(p);
-  return {};
-}
-
-Status Controller::p2j(const P& p, J& j) const {
-  j = model::p2j(p);
-  return {};
-}
-
-Status Controller::j2p(const J& j, P& p) const {
-  p = model::j2p(j, fig_);
-  return {};
-}
-
-Status Controller::j2t(const J& j, T& t) const {
-  t = model::p2t(model::j2p(j, fig_));
-  return {};
-}
-
-Status Controller::t2p(const T& t, P& p) const {
-  p = model::t2p(t);
-  return {};
-}
-
-Status Controller::t2j(const T& t, J& j) const {
-  j = model::p2j(model::t2p(t));
-  return {};
-}
-
-Status Controller::dev(const P& base, const P& offset, P& out) const {
-  out = base;
-  for (int i = 0; i < 3; ++i) out[i] += offset[i];
-  return {};
-}
-
-Status Controller::devH(const H& base, const H& offset, H& out) const {
-  out = base;
-  for (int i = 0; i < 3; ++i) out[i] += offset[i];
-  return {};
+Status Controller::checkDefinition(Table<Area>, int32_t, const Area& value) const {
+  const robot::Result<robot::Area> area = robot::areaFromRecord(wide(value), kVarIOCount - 1);
+  return area ? Status{} : refusal(area.error());
 }
 
 Status Controller::setCalData(const H& cal) {
   if (!finite(cal)) return KLV_C_VALUE_OUT_OF_RANGE;
+  if (moving()) return notWhileMoving();
+  if (const robot::Check e = robot::checkCalSet(axesOf(cal))) return {KLV_C_INVALID_ARM, e->text};
   st_.calData = cal;
   changed_ = true;
+  rebuildKinematics();
   return {};
 }
 
 Status Controller::setLinkParams(const H& ss, const H& aa) {
   if (!finite(ss) || !finite(aa)) return KLV_C_VALUE_OUT_OF_RANGE;
+  if (moving()) return notWhileMoving();
+  if (const robot::Check e = robot::checkLinks({axesOf(ss), axesOf(aa)})) {
+    return {KLV_C_INVALID_ARM, e->text};
+  }
   st_.linkSs = ss;
   st_.linkAa = aa;
   changed_ = true;
+  rebuildKinematics();
   return {};
 }
 
 Status Controller::calibrate(const H& rot, const H& len) {
   if (!finite(rot) || !finite(len)) return KLV_C_VALUE_OUT_OF_RANGE;
   if (motor_) return KLV_C_MOTOR_ON;
-  st_.calData = rot;
-  st_.linkSs = len;
+  const robot::Calibration now{{axesOf(st_.linkSs), axesOf(st_.linkAa)}, axesOf(st_.calData)};
+  const robot::Result<robot::Calibration> next = robot::calibrate(now, axesOf(rot), axesOf(len));
+  if (!next) return {KLV_C_INVALID_ARM, next.error().text};
+  H cal = axesRecord(next->cal), aa = axesRecord(next->links.aa);
+  // The seventh element is not part of the arm; the rule applies to it all the same.
+  cal[6] = st_.calData[6] + rot[6];
+  aa[6] = st_.linkAa[6] + len[6];
+  if (!finite(cal) || !finite(aa)) return KLV_C_VALUE_OUT_OF_RANGE;
+  st_.calData = cal;
+  st_.linkAa = aa;
   changed_ = true;
+  rebuildKinematics();
   return {};
 }
 

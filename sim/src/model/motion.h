@@ -4,7 +4,10 @@
 
 #include <cstdint>
 #include <string>
+#include <variant>
 
+#include "kelvor/robot/arm.h"
+#include "kelvor/robot/positions.h"
 #include "model/clock.h"
 #include "model/records.h"
 #include "model/status.h"
@@ -13,12 +16,21 @@ namespace kelvor::sim::model {
 
 using MotionId = uint64_t;
 
+// Where a motion goes: joints (MoveJ, DriveA, Drive) or a position of the tool centre point in
+// the work frame with its Fig (MoveP, MoveT, Approach, Depart).
+using MotionTarget = std::variant<robot::Joints, robot::Pose>;
+
+// Interpolation (Comp): 0 the default (joint), 1 "P" joint interpolation, 2 "L" linear.
+inline constexpr int32_t kCompDefault = 0;
+inline constexpr int32_t kCompJoint = 1;
+inline constexpr int32_t kCompLinear = 2;
+
 // A decoded motion request.
 struct MotionRequest {
-  int32_t comp = 0;  // interpolation: 0 default, 1 "P" (joint space), 2 "L" (linear)
-  P target{};        // where the motion ends
-  std::string path;  // path option: "@0", "@E", "@P", ...
-  std::string next;  // "NEXT": answer as soon as the motion is accepted
+  int32_t comp = kCompDefault;
+  MotionTarget target = robot::Joints{};
+  std::string path;  // "@0" (or ""), "@E", "@P"
+  std::string next;  // "NEXT": answer as soon as the motion is accepted; "": at its end
 };
 
 // An accepted motion, as the request that started it sees it.

@@ -1,50 +1,49 @@
-// File format: text, one record a line, only entries that differ from zero.
-//   kelvor-sim-state 1
+// File format: text, one record a line, only entries that differ from a new controller's.
+//   kelvor-sim-state 2
 //   I <no> <value as 8 hex digits>          F <no> <bits>   D <no> <16 hex digits>
 //   S <no> <bytes as hex, "-" when empty>   IO <no> <0|1>
 //   V|P|J|T <no> <bits> ...                 tool|work <no> <7 x bits>   area <no> <14 x bits>
-//   cal <7 x bits>   ss <7 x bits>   aa <7 x bits>
+//   cal <7 x bits>   ss <7 x bits>   aa <7 x bits>   pos <9 x 16 hex digits>
 //   end
-// Floats are kept as their bit patterns so every value comes back exactly.
+// Floats and doubles are kept as their bit patterns so every value comes back exactly.
+// Version 1 files (from before the arm had a geometry) are read too: there a missing tool,
+// work or area was all zeros, and link parameters that make no arm become the defaults.
 #include "model/state_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <bit>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
+#include "model/robot_status.h"
+
 namespace kelvor::sim::model {
 
 namespace {
 
-std::string hex32(uint32_t v) {
-  char b[16];
-  std::snprintf(b, sizeof b, "%08" PRIx32, v);
+// v as exactly digits hex digits.
+std::string hex(uint64_t v, int digits) {
+  char b[32];
+  std::snprintf(b, sizeof b, "%0*" PRIx64, digits, v);
   return b;
 }
+std::string hex32(uint32_t v) { return hex(v, 8); }
+std::string hex64(uint64_t v) { return hex(v, 16); }
 
-uint32_t floatBits(float f) {
-  uint32_t u;
-  std::memcpy(&u, &f, 4);
-  return u;
-}
-
-float bitsFloat(uint32_t u) {
-  float f;
-  std::memcpy(&f, &u, 4);
-  return f;
-}
+uint32_t floatBits(float f) { return std::bit_cast<uint32_t>(f); }
+float bitsFloat(uint32_t u) { return std::bit_cast<float>(u); }
+uint64_t doubleBits(double d) { return std::bit_cast<uint64_t>(d); }
 
 template <size_t N>
-bool allZero(const std::array<float, N>& a) {
-  for (float v : a) {
-    if (floatBits(v) != 0) return false;
-  }
-  return true;
+bool sameBits(const std::array<float, N>& a, const std::array<float, N>& b) {
+  return std::memcmp(a.data(), b.data(), sizeof a) == 0;
 }
 
 template <size_t N>
@@ -52,10 +51,12 @@ void putArray(std::ostream& os, const std::array<float, N>& a) {
   for (float v : a) os << ' ' << hex32(floatBits(v));
 }
 
+// The records that differ from those of a new controller.
 template <size_t N>
-void putRecords(std::ostream& os, const char* tag, const std::vector<std::array<float, N>>& v) {
+void putRecords(std::ostream& os, const char* tag, const std::vector<std::array<float, N>>& v,
+                const std::vector<std::array<float, N>>& defaults) {
   for (size_t i = 0; i < v.size(); ++i) {
-    if (allZero(v[i])) continue;
+    if (sameBits(v[i], defaults[i])) continue;
     os << tag << ' ' << i;
     putArray(os, v[i]);
     os << '\n';
@@ -87,11 +88,50 @@ bool index(std::istream& is, const Vec& v, size_t& no) {
 
 bool syncFd(int fd) { return ::fsync(fd) == 0; }
 
+// What the controller would refuse to hold: a tool or work 0 that is not the identity, link
+// parameters or a calibration set that make no arm, a position that is not a number. Version 1
+// files are repaired instead (their defaults were zeros); the text names what is wrong.
+bool checkArm(PersistentState& s, bool repair, std::string& what) {
+  const H zero{};
+  if (!sameBits(s.tools[0], zero) || !sameBits(s.works[0], zero)) {
+    if (!repair) {
+      what = "tool 0 and work 0 cannot be defined";
+      return false;
+    }
+    s.tools[0] = s.works[0] = zero;
+  }
+  const robot::LinkParams links{axesOf(s.linkSs), axesOf(s.linkAa)};
+  if (const robot::Check e = robot::checkLinks(links)) {
+    if (!repair) {
+      what = e->text;
+      return false;
+    }
+    const PersistentState defaults;
+    s.linkSs = defaults.linkSs;
+    s.linkAa = defaults.linkAa;
+  }
+  if (const robot::Check e = robot::checkCalSet(axesOf(s.calData))) {
+    if (!repair) {
+      what = e->text;
+      return false;
+    }
+    s.calData = zero;
+  }
+  for (double v : s.joints) {
+    if (!std::isfinite(v)) {
+      what = "the position is not a number";
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool saveState(const std::string& path, const PersistentState& st, std::string& error) {
   std::ostringstream os;
-  os << "kelvor-sim-state 1\n";
+  const PersistentState defaults;
+  os << "kelvor-sim-state 2\n";
   for (size_t i = 0; i < st.varI.size(); ++i) {
     if (st.varI[i]) os << "I " << i << ' ' << hex32(static_cast<uint32_t>(st.varI[i])) << '\n';
   }
@@ -99,12 +139,7 @@ bool saveState(const std::string& path, const PersistentState& st, std::string& 
     if (floatBits(st.varF[i])) os << "F " << i << ' ' << hex32(floatBits(st.varF[i])) << '\n';
   }
   for (size_t i = 0; i < st.varD.size(); ++i) {
-    uint64_t u;
-    std::memcpy(&u, &st.varD[i], 8);
-    if (!u) continue;
-    char b[32];
-    std::snprintf(b, sizeof b, "%016" PRIx64, u);
-    os << "D " << i << ' ' << b << '\n';
+    if (const uint64_t u = doubleBits(st.varD[i])) os << "D " << i << ' ' << hex64(u) << '\n';
   }
   for (size_t i = 0; i < st.varS.size(); ++i) {
     if (st.varS[i].empty()) continue;
@@ -119,19 +154,21 @@ bool saveState(const std::string& path, const PersistentState& st, std::string& 
   for (size_t i = 0; i < st.varIO.size(); ++i) {
     if (st.varIO[i]) os << "IO " << i << ' ' << st.varIO[i] << '\n';
   }
-  putRecords(os, "V", st.varV);
-  putRecords(os, "P", st.varP);
-  putRecords(os, "J", st.varJ);
-  putRecords(os, "T", st.varT);
-  putRecords(os, "tool", st.tools);
-  putRecords(os, "work", st.works);
-  putRecords(os, "area", st.areas);
+  putRecords(os, "V", st.varV, defaults.varV);
+  putRecords(os, "P", st.varP, defaults.varP);
+  putRecords(os, "J", st.varJ, defaults.varJ);
+  putRecords(os, "T", st.varT, defaults.varT);
+  putRecords(os, "tool", st.tools, defaults.tools);
+  putRecords(os, "work", st.works, defaults.works);
+  putRecords(os, "area", st.areas, defaults.areas);
   os << "cal";
   putArray(os, st.calData);
   os << "\nss";
   putArray(os, st.linkSs);
   os << "\naa";
   putArray(os, st.linkAa);
+  os << "\npos";
+  for (double v : st.joints) os << ' ' << hex64(doubleBits(v));
   os << "\nend\n";
   const std::string text = os.str();
 
@@ -181,11 +218,16 @@ bool loadState(const std::string& path, PersistentState& st, std::string& error)
     return false;
   }
   std::string line;
-  if (!std::getline(in, line) || line != "kelvor-sim-state 1") {
+  if (!std::getline(in, line) || (line != "kelvor-sim-state 1" && line != "kelvor-sim-state 2")) {
     error = path + ": not a state file";
     return false;
   }
+  const bool version1 = line.back() == '1';
   PersistentState s;
+  if (version1) {
+    for (auto* table : {&s.tools, &s.works}) std::fill(table->begin(), table->end(), H{});
+    std::fill(s.areas.begin(), s.areas.end(), Area{});
+  }
   bool ended = false;
   int lineNo = 1;
   while (std::getline(in, line)) {
@@ -207,7 +249,7 @@ bool loadState(const std::string& path, PersistentState& st, std::string& error)
       if (ok) s.varF[no] = bitsFloat(static_cast<uint32_t>(u));
     } else if (tag == "D") {
       ok = index(is, s.varD, no) && readHex(is, u);
-      if (ok) std::memcpy(&s.varD[no], &u, 8);
+      if (ok) s.varD[no] = std::bit_cast<double>(u);
     } else if (tag == "S") {
       std::string hex;
       ok = index(is, s.varS, no) && (is >> hex) && hex.size() % 2 == 0;
@@ -242,6 +284,11 @@ bool loadState(const std::string& path, PersistentState& st, std::string& error)
       ok = getArray(is, s.linkSs);
     } else if (tag == "aa") {
       ok = getArray(is, s.linkAa);
+    } else if (tag == "pos") {
+      for (double& v : s.joints) {
+        ok = ok && readHex(is, u);
+        v = std::bit_cast<double>(u);
+      }
     } else {
       ok = false;
     }
@@ -252,6 +299,11 @@ bool loadState(const std::string& path, PersistentState& st, std::string& error)
   }
   if (!ended) {
     error = path + ": incomplete state file";
+    return false;
+  }
+  std::string what;
+  if (!checkArm(s, version1, what)) {
+    error = path + ": " + what;
     return false;
   }
   st = std::move(s);

@@ -9,10 +9,10 @@ namespace {
 constexpr double kRadPerDeg = std::numbers::pi / 180.0;
 constexpr double kDegPerRad = 180.0 / std::numbers::pi;
 
-// Canonical (-180, 180] for an atan2 result in degrees: -180 itself (and rounding just above
-// it) reads 180.
+// Canonical (-180, 180] for an atan2 result in degrees: -180 itself, and angles so near it that
+// they would read -180 as a float, read 180.
 double canonical(double deg) {
-  if (deg <= -180.0 + kTidyZero) deg += 360.0;
+  if (deg <= -180.0 + kHalfTurnSnap) return 180.0;
   return deg > 180.0 ? 180.0 : deg;
 }
 }  // namespace

@@ -135,30 +135,76 @@ TEST_F(DispatcherTest, ChangesAreStoredBeforeTheReplyAndFailuresReported) {
   EXPECT_EQ(ctl.errorDescription(), "State could not be stored");
 }
 
+// A DriveA of J1 to j1 degrees; from 0 to 90 at 100 %: 0.61 s.
+std::vector<uint8_t> driveA(const char* next = "", float j1 = 90) {
+  const float j[9] = {j1, 0, 0, 0, 0, 0, 0, 0, 0};
+  return Writer().str("").floats(j, 9).str(next).take();
+}
+
 TEST_F(DispatcherTest, AMotionReplyWaitsUntilTheModelSaysTheMotionEnded) {
-  ctl.setMotionTime(milliseconds(500));
   Dispatcher d(ctl, clock);
   run(d, Func::put_MotorState, Writer().i32(1).take());
-  const float p[8] = {1, 2, 3, 0, 0, 0, 0, 0};
-  Outcome motion = run(d, Func::MoveP, Writer().i32(0).str("").floats(p, 8).str("").take());
+  run(d, Func::put_Speed, Writer().f32(100).take());
+  Outcome motion = run(d, Func::DriveA, driveA());
   EXPECT_EQ(motion.code, KLV_OK);
   ASSERT_TRUE(motion.motion);
-  EXPECT_EQ(d.awaitMotion(motion), milliseconds(500));
+  EXPECT_EQ(d.awaitMotion(motion), milliseconds(610));
 
   clock.advance(milliseconds(300));
   EXPECT_EQ(intOutput(run(d, Func::get_MotionState)), 1);
-  EXPECT_EQ(d.awaitMotion(motion), milliseconds(200));
-  clock.advance(milliseconds(200));
+  EXPECT_EQ(d.awaitMotion(motion), milliseconds(310));
+  clock.advance(milliseconds(310));
   EXPECT_EQ(d.awaitMotion(motion), std::nullopt);
   EXPECT_FALSE(motion.motion);
   EXPECT_EQ(motion.reply, Writer().i32(KLV_OK).take());
   EXPECT_EQ(intOutput(run(d, Func::get_MotionState)), 0);
 
+  // With NEXT the reply goes at once while the arm moves.
+  motion = run(d, Func::DriveA, driveA("NEXT", 0));
+  EXPECT_EQ(motion.code, KLV_OK);
+  EXPECT_FALSE(motion.motion);
+  EXPECT_EQ(intOutput(run(d, Func::get_MotionState)), 1);
+
   // A refused motion answers at once.
   run(d, Func::put_MotorState, Writer().i32(0).take());
-  motion = run(d, Func::MoveP, Writer().i32(0).str("").floats(p, 8).str("").take());
+  motion = run(d, Func::DriveA, driveA());
   EXPECT_EQ(motion.code, KLV_C_MOTOR_OFF);
   EXPECT_FALSE(motion.motion);
+}
+
+TEST_F(DispatcherTest, AMotionStoppedOnItsWayAnswersWithTheReasonAndStoresThePosition) {
+  int stores = 0;
+  Dispatcher d(ctl, clock, {}, [&](const model::PersistentState&, std::string&) {
+    ++stores;
+    return true;
+  });
+  run(d, Func::put_MotorState, Writer().i32(1).take());
+  Outcome motion = run(d, Func::DriveA, driveA());
+  ASSERT_TRUE(motion.motion);
+  clock.advance(milliseconds(200));
+  EXPECT_TRUE(d.awaitMotion(motion));
+  EXPECT_EQ(stores, 0);
+  ctl.tick(clock.now());
+  ASSERT_TRUE(ctl.setMotor(0).ok());  // another peer switches the motor off
+  EXPECT_EQ(d.awaitMotion(motion), std::nullopt);
+  EXPECT_EQ(motion.code, KLV_C_MOTOR_OFF);
+  EXPECT_EQ(motion.reply, Writer().i32(KLV_C_MOTOR_OFF).take());
+  EXPECT_EQ(stores, 1) << "where the arm stopped";
+}
+
+// Model time runs ten times as fast: the peer waits a tenth of the motion's time.
+TEST_F(DispatcherTest, WaitsConvertModelTimeToRealTime) {
+  const model::ScaledClock fast(clock, 10);
+  Dispatcher d(ctl, fast);
+  run(d, Func::put_MotorState, Writer().i32(1).take());
+  Outcome motion = run(d, Func::DriveA, driveA());  // 0.61 s of model time at 10 %: 6.1 s
+  EXPECT_EQ(d.awaitMotion(motion), milliseconds(610));
+  clock.advance(milliseconds(300));
+  EXPECT_EQ(d.awaitMotion(motion), milliseconds(310));
+  EXPECT_EQ(intOutput(run(d, Func::get_MotionState)), 1);
+  clock.advance(milliseconds(310));
+  EXPECT_EQ(d.awaitMotion(motion), std::nullopt);
+  EXPECT_EQ(motion.code, KLV_OK);
 }
 
 }  // namespace

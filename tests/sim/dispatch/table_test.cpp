@@ -14,13 +14,29 @@
 namespace kelvor::sim::dispatch {
 namespace {
 
-// A valid request for a signature: number fields 1, strings "x", records of ones.
+// A valid request for a signature: number fields 1; the first string "@0" (a Path, a program
+// name), the others "NEXT"; the arm at J = 0 as P and T, H and K records that are a valid tool,
+// link parameter and calibration record (a spherical wrist), joints and areas of ones.
+std::vector<float> recordFor(char c) {
+  switch (c) {
+    case 'H':
+    case 'K':
+      return {0, 300, 50, 0, 0, 0, 0};
+    case 'P':
+      return {480, 0, 700, 0, -90, 180, 0, 0};
+    case 'T':
+      return {480, 0, 700, 0, -1, 0, 1, 0, 0, 0, 0};
+    default:
+      return std::vector<float>(proto::arrayLength(c), 1.0f);
+  }
+}
+
 std::vector<uint8_t> requestFor(std::string_view sig) {
   proto::Writer w;
+  bool firstString = true;
   for (char c : sig) {
     if (const size_t n = proto::arrayLength(c)) {
-      const std::vector<float> ones(n, 1.0f);
-      w.floats(ones.data(), n);
+      w.floats(recordFor(c).data(), n);
       continue;
     }
     switch (c) {
@@ -34,7 +50,8 @@ std::vector<uint8_t> requestFor(std::string_view sig) {
         w.f64(1.0);
         break;
       case 's':
-        w.str("x");
+        w.str(firstString ? "@0" : "NEXT");
+        firstString = false;
         break;
       default:
         ADD_FAILURE() << "unknown signature character " << c;

@@ -23,5 +23,19 @@ TEST(ManualClock, MovesOnlyWhenToldAndNeverBack) {
   EXPECT_EQ(clock.now() - start, milliseconds(250));
 }
 
+TEST(ScaledClock, RunsFasterAndConvertsSpansBackToRealTime) {
+  ManualClock real;
+  const ScaledClock fast(real, 10);
+  const Time start = fast.now();
+  real.advance(milliseconds(250));
+  EXPECT_EQ(fast.now() - start, milliseconds(2500));
+  EXPECT_EQ(fast.toReal(milliseconds(2500)), milliseconds(250));
+  EXPECT_EQ(fast.toReal(Duration(1)), Duration(1)) << "rounded up: a wait never ends early";
+  const ScaledClock slow(real, 0.5);
+  EXPECT_EQ(slow.toReal(milliseconds(100)), milliseconds(200));
+  EXPECT_EQ(real.toReal(milliseconds(7)), milliseconds(7));
+  EXPECT_THROW(ScaledClock(real, 0), std::invalid_argument);
+}
+
 }  // namespace
 }  // namespace kelvor::sim::model

@@ -75,11 +75,11 @@ TEST(SimProtocol, HandshakeNamesVersionAndIdentity) {
 }
 
 TEST(SimProtocol, MotionReplyWaitsForTheMotionWithProgressFrames) {
-  SimProcess sim({"--motion-time", "350"});
+  SimProcess sim;
   RawClient mover(sim.port());
   RawClient observer(sim.port());
   ASSERT_EQ(mover.call(1, Func::put_MotorState, Writer().i32(1).take()), KLV_OK);
-  const float j[9] = {1, 2, 3, 4, 5, 6, 7, 0, 0};
+  const float j[9] = {90, 0, 0, 0, 0, 0, 0, 0, 0};  // 0.61 s at the external speed of 100 %
   mover.sendRequest(2, Func::DriveA, Writer().str("").floats(j, 9).str("").take());
   // The other peer sees the arm moving until the reply has come.
   Frame r;

@@ -7,37 +7,18 @@
 #include <kdl/chainfksolverpos_recursive.hpp>
 #include <kdl/frames.hpp>
 
+#include "kdl_arm.h"
 #include "robot_test_util.h"
 
 namespace kelvor::robot {
 namespace {
 
-constexpr double kRad = std::numbers::pi / 180;
+namespace kdl = ::kelvor::test::kdl;
 constexpr double kMm = 0.01, kDeg = 0.01;  // agreement required
 
-KDL::Chain chainOf(const LinkParams& l, const CalSet& cal) {
-  KDL::Chain chain;
-  for (int i = 0; i < kAxes; ++i) {
-    // The fixed part of theta goes into the tip frame: a KDL segment cancels a joint offset
-    // against its tip frame.
-    const double theta = (cal[i] + kThetaOffset[i]) * kRad;
-    chain.addSegment(KDL::Segment(KDL::Joint(KDL::Joint::RotZ),
-                                  KDL::Frame::DH(l.aa[i], kTwist[i] * kRad, l.ss[i], theta)));
-  }
-  return chain;
-}
+KDL::Chain chainOf(const LinkParams& l, const CalSet& cal) { return kdl::chainOf(l.ss, l.aa, cal); }
 
-KDL::JntArray jointsOf(const Axes& j) {
-  KDL::JntArray q(kAxes);
-  for (int i = 0; i < kAxes; ++i) q(i) = j[i] * kRad;
-  return q;
-}
-
-// A frame from an H-style X, Y, Z, RX, RY, RZ with KDL's own roll-pitch-yaw.
-KDL::Frame kdlFrame(const HRecord& h) {
-  return KDL::Frame(KDL::Rotation::RPY(h[3] * kRad, h[4] * kRad, h[5] * kRad),
-                    KDL::Vector(h[0], h[1], h[2]));
-}
+KDL::Frame kdlFrame(const HRecord& h) { return kdl::frameOf(h[0], h[1], h[2], h[3], h[4], h[5]); }
 
 Frame fromKdl(const KDL::Frame& k) {
   Frame f = Frame::Identity();
@@ -80,7 +61,7 @@ TEST(AgainstKdl, EveryJointFrame) {
       const auto frames = arm.frames(j);
       for (int s = 0; s <= kAxes; ++s) {
         KDL::Frame k;
-        ASSERT_GE(fk.JntToCart(jointsOf(j), k, s), 0);
+        ASSERT_GE(fk.JntToCart(kdl::jointsOf(j), k, s), 0);
         worst.add(frames[s], fromKdl(k));
       }
     }
@@ -107,7 +88,7 @@ TEST(AgainstKdl, PositionsAndInverseWithToolAndWork) {
     for (int n = 0; n < 1000; ++n, ++cases) {
       const Axes j = test::randomAxes(rng);
       KDL::Frame flange;
-      ASSERT_GE(fk.JntToCart(jointsOf(j), flange), 0);
+      ASSERT_GE(fk.JntToCart(kdl::jointsOf(j), flange), 0);
       const KDL::Frame tcp = kWork.Inverse() * flange * kTool;
       const PArray p = toP(kin.toPose({j, {}}));
       // The P record read back through KDL's roll-pitch-yaw.
@@ -119,7 +100,7 @@ TEST(AgainstKdl, PositionsAndInverseWithToolAndWork) {
         if (!back) continue;
         ++solutions;
         KDL::Frame again;
-        ASSERT_GE(fk.JntToCart(jointsOf(back->axis), again), 0);
+        ASSERT_GE(fk.JntToCart(kdl::jointsOf(back->axis), again), 0);
         p2j.add(fromKdl(kWork.Inverse() * again * kTool), fromKdl(tcp));
       }
     }

@@ -1,64 +1,121 @@
 // Which controls can be used in each connection state and with each transport.
+#include <QEvent>
+#include <QSet>
+
 #include "form_fixture.h"
+#include "window_definition.h"
 
 namespace {
 
-// The controls that only work while connected ("Change Value" is checked on its own).
-std::vector<QWidget*> connectedOnly(KelvorTesterForm& f) {
-  std::vector<QWidget*> out = {
-      f.cmdDisconnect,  f.chkMotor,      f.chkAutomode,   f.chkRobSlave,      f.lblError,
-      f.cmdGetError,    f.cmdClearError, f.cmdPosition,   f.cmdMove,          f.cmdCalcDevH,
-      f.cmbComp,        f.cmbPath,       f.txtLength,     f.chkNext,          f.cmdApproach,
-      f.cmdDepart,      f.cmdDriveA,     f.grdCtrlParam,  f.cmbCtrlParam,     f.cmdGetCtrl,
-      f.cmdPutCtrl,     f.txtCtrlValue,  f.grdCtrlDef,    f.cmbDefType,       f.txtDefNo,
-      f.cmdGetDef,      f.cmbVariable,   f.txtVariableNo, f.txtVariableValue, f.cmdGetVariable,
-      f.cmdPutVariable, f.cmdCalcCalset};
-  for (QWidget* w : f.txtPos) out.push_back(w);
-  for (int i = 0; i < 6; ++i) {
-    out.insert(out.end(),
-               {f.TxtRotDiff[i], f.TxtLenDiff[i], f.txtCalSet[i], f.txtLinkSS[i], f.txtLinkAA[i]});
+// When a control can be used, as the connection state decides it.
+enum class Usable { Always, Disconnected, Connected, ConnectedWithParameter };
+
+// The rule, stated by what a control does: the connection fields only while disconnected, Exit,
+// the transport choice, the texts read from the controller and the static captions always,
+// "Change Value" while connected with a parameter selected, and every other control (everything
+// that talks to the controller) only while connected.
+Usable usable(const QString& name) {
+  static const QSet<QString> always = {"cmdExit",   "OptDevice(0)",       "OptDevice(1)",
+                                       "lblRomVer", "lblSirial",          "lblRobotType",
+                                       "lblMode",   "lblErrorDescription"};
+  static const QSet<QString> beforeConnecting = {"cmdConnect", "txtIPAddress", "cmbPort",
+                                                 "cmbBaudrate"};
+  if (always.contains(name) || name.startsWith("Frame(") || name.startsWith("Label") ||
+      name == "Line") {
+    return Usable::Always;
+  }
+  if (beforeConnecting.contains(name)) return Usable::Disconnected;
+  if (name == "cmdChangeCtrl") return Usable::ConnectedWithParameter;
+  return Usable::Connected;
+}
+
+// Every control of the window with the rule that applies to it.
+std::vector<std::pair<QWidget*, Usable>> everyControl(KelvorTesterForm& f) {
+  std::vector<std::pair<QWidget*, Usable>> out;
+  for (const winDef::Control& c : winDef::controls()) {
+    const QString name = QString::fromLatin1(c.name);
+    out.emplace_back(f.findChild<QWidget*>(name), usable(name));
   }
   return out;
 }
 
-// Never touched by the connection state.
-std::vector<QWidget*> untouched(KelvorTesterForm& f) {
-  return {f.cmdExit,   f.OptDevice[0], f.OptDevice[1], f.lblRomVer,
-          f.lblSirial, f.lblRobotType, f.lblMode,      f.lblErrorDescription};
+// Checks every control against the rule for this state; controls that are always usable must
+// have kept `kept` (the frames, which hold them all, stay enabled).
+void expectEnabling(KelvorTesterForm& f, bool connected, bool parameter, bool kept) {
+  for (const auto& [w, rule] : everyControl(f)) {
+    bool expected = qobject_cast<QGroupBox*>(w) ? true : kept;
+    if (rule == Usable::Disconnected) expected = !connected;
+    if (rule == Usable::Connected) expected = connected;
+    if (rule == Usable::ConnectedWithParameter) expected = connected && parameter;
+    EXPECT_EQ(w->isEnabled(), expected) << w->objectName().toStdString();
+  }
 }
+
+// Records, in order, the definition's controls whose enabled state changes.
+class EnablingRecorder : public QObject {
+ public:
+  explicit EnablingRecorder(KelvorTesterForm& f) {
+    for (const auto& entry : everyControl(f)) entry.first->installEventFilter(this);
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::EnabledChange) changed.push_back(watched->objectName());
+    return false;
+  }
+  std::vector<QString> changed;
+};
 
 }  // namespace
 
 TEST_F(FormTest, DisconnectedAtStartUp) {
-  EXPECT_TRUE(form->cmdConnect->isEnabled());
+  // The transport selection narrows the connection fields to Ethernet's.
   EXPECT_TRUE(form->txtIPAddress->isEnabled());
   EXPECT_FALSE(form->cmbPort->isEnabled());
   EXPECT_FALSE(form->cmbBaudrate->isEnabled());
-  EXPECT_FALSE(form->cmdChangeCtrl->isEnabled());
-  for (QWidget* w : connectedOnly(*form))
-    EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
-  for (QWidget* w : untouched(*form)) EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+  form->OptDevice_Click(1);
+  form->OptDevice_Click(0);
+  form->SetConnectState(false);
+  expectEnabling(*form, false, false, true);
 }
 
-TEST_F(FormTest, ConnectedEnablesEveryControllerOperation) {
-  form->SetConnectState(true);
-  EXPECT_FALSE(form->cmdConnect->isEnabled());
-  EXPECT_FALSE(form->txtIPAddress->isEnabled());
-  EXPECT_FALSE(form->cmbPort->isEnabled());
-  EXPECT_FALSE(form->cmbBaudrate->isEnabled());
-  for (QWidget* w : connectedOnly(*form))
-    EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
-  EXPECT_FALSE(form->cmdChangeCtrl->isEnabled()) << "no parameter selected";
-  for (QWidget* w : untouched(*form)) EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+TEST_F(FormTest, EachConnectionStateEnablesWhatItsRuleSays) {
+  for (const bool kept : {true, false}) {
+    // Controls outside the table keep whatever state they have.
+    for (const auto& [w, rule] : everyControl(*form)) {
+      if (rule == Usable::Always && !qobject_cast<QGroupBox*>(w)) w->setEnabled(kept);
+    }
+    for (const bool parameter : {false, true}) {
+      form->cmbCtrlParam->setListIndex(parameter ? 1 : -1);
+      form->SetConnectState(true);
+      expectEnabling(*form, true, parameter, kept);
+      form->SetConnectState(false);
+      expectEnabling(*form, false, parameter, kept);
+    }
+  }
+}
 
-  form->SetConnectState(false);
-  EXPECT_TRUE(form->cmdConnect->isEnabled());
-  // Both transports' fields come back; the transport selection narrows them again.
-  EXPECT_TRUE(form->txtIPAddress->isEnabled());
-  EXPECT_TRUE(form->cmbPort->isEnabled());
-  EXPECT_TRUE(form->cmbBaudrate->isEnabled());
-  for (QWidget* w : connectedOnly(*form))
-    EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+TEST_F(FormTest, ConnectStateSwitchesInTheOrderOfItsTable) {
+  form->cmbCtrlParam->setListIndex(0);
+  form->SetConnectState(false);  // every control of the table now changes on connecting
+  EnablingRecorder recorder(*form);
+  form->SetConnectState(true);
+
+  std::vector<QString> expected = {"cmdConnect", "cmdDisconnect", "txtIPAddress", "cmbPort",
+                                   "cmbBaudrate"};
+  auto add = [&](std::initializer_list<const char*> names, int members = 0) {
+    for (int i = 0; i < std::max(members, 1); ++i) {
+      for (const char* n : names) expected.push_back(members ? QString("%1(%2)").arg(n).arg(i) : n);
+    }
+  };
+  add({"txtPos"}, 10);
+  add({"TxtRotDiff", "TxtLenDiff"}, 6);
+  add({"chkMotor", "chkAutomode", "chkRobSlave", "lblError", "cmdGetError", "cmdClearError",
+       "cmdPosition", "cmdMove", "cmdCalcDevH", "cmbComp", "cmbPath", "txtLength", "chkNext",
+       "cmdApproach", "cmdDepart", "cmdDriveA", "grdCtrlParam"});
+  add({"txtCalSet", "txtLinkSS", "txtLinkAA"}, 6);
+  add({"cmbCtrlParam", "cmdChangeCtrl", "cmdGetCtrl", "cmdPutCtrl", "txtCtrlValue", "grdCtrlDef",
+       "cmbDefType", "txtDefNo", "cmdGetDef", "cmbVariable", "txtVariableNo", "txtVariableValue",
+       "cmdGetVariable", "cmdPutVariable", "cmdCalcCalset"});
+  EXPECT_EQ(recorder.changed, expected);
 }
 
 TEST_F(FormTest, ChangeValueNeedsASelectedParameter) {

@@ -40,16 +40,16 @@ TEST_F(FormTest, WindowHasItsCaptionSizeAndEveryControlByName) {
   // Controls in frames are positioned inside their frame.
   EXPECT_EQ(form->txtPos[3]->parentWidget(), form->Frame[6]);
   EXPECT_EQ(form->txtPos[3]->objectName(), "txtPos(3)");
-  EXPECT_EQ(form->Label_[28]->objectName(), "Label(28)");
+  EXPECT_EQ(form->Label[28]->objectName(), "Label(28)");
   EXPECT_EQ(form->Label1[5]->text(), "J6");
   EXPECT_EQ(form->cmdExit->parentWidget(), form.get());
   EXPECT_EQ(form->cmdExit->geometry(), QRect(632, 668, 89, 20));
 }
 
 TEST_F(FormTest, CaptionsKeepTheirSpacingAndMnemonics) {
-  EXPECT_EQ(form->Label_[3]->text(), "Rom Version : ");
-  EXPECT_EQ(form->Label_[5]->text(), "Sirial No.  : ");
-  EXPECT_EQ(form->Label_[4]->text(), "Robot Type  : ");
+  EXPECT_EQ(form->Label[3]->text(), "Rom Version : ");
+  EXPECT_EQ(form->Label[5]->text(), "Sirial No.  : ");
+  EXPECT_EQ(form->Label[4]->text(), "Robot Type  : ");
   EXPECT_EQ(form->Frame[1]->title(), "Controller Infomation");
   EXPECT_EQ(form->cmdPosition->text(), "GetPostion");
   EXPECT_EQ(form->cmdConnect->text(), "&Connect");
@@ -172,8 +172,8 @@ TEST_F(FormTest, AlignmentAndBordersFollowTheDefinition) {
   EXPECT_TRUE(form->lblError->alignment() & Qt::AlignRight);
   EXPECT_TRUE(form->lblMode->alignment() & Qt::AlignHCenter);
   EXPECT_NE(form->lblMode->frameShape(), QFrame::NoFrame);
-  EXPECT_EQ(form->Label_[0]->frameShape(), QFrame::NoFrame);
-  EXPECT_EQ(form->Label_[0]->focusPolicy(), Qt::NoFocus);
+  EXPECT_EQ(form->Label[0]->frameShape(), QFrame::NoFrame);
+  EXPECT_EQ(form->Label[0]->focusPolicy(), Qt::NoFocus);
 }
 
 TEST_F(FormTest, TabOrderFollowsTheTabIndices) {

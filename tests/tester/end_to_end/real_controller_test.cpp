@@ -4,7 +4,9 @@
 
 #include <QLocale>
 #include <QTest>
+#include <cmath>
 #include <memory>
+#include <vector>
 
 #include "app/kelvor_tester_form.h"
 #include "ctrllib/dynamic_kelvor.h"
@@ -83,26 +85,78 @@ TEST_F(RealController, ARefusedMotorWriteRestoresTheBox) {
   EXPECT_TRUE(form->chkMotor->isEnabled());
 }
 
+// Types X to Fig into the pose fields.
+void typePose(KelvorTesterForm& form, const std::vector<QString>& values) {
+  for (size_t i = 0; i < values.size(); ++i) FormTest::type(form.txtPos[i], values[i]);
+}
+
+// Whether the pose fields show want to 0.001 (mm, degrees): joints travel as floats, so a
+// pose reached through them reads, say, Ry -6.9E-07 for 0.
+bool fieldsShow(const KelvorTesterForm& form, const std::vector<QString>& want) {
+  for (size_t i = 0; i < want.size(); ++i) {
+    bool ok = false;
+    const double v = QLocale().toDouble(form.txtPos[i]->text(), &ok);
+    if (!ok || std::abs(v - QLocale().toDouble(want[i])) > 1e-3) return false;
+  }
+  return true;
+}
+
+// Presses "GetPostion" until the fields show want (the arm may still be on its way).
+bool positionReaches(KelvorTesterForm& form, const std::vector<QString>& want) {
+  for (int i = 0; i < 250; ++i) {
+    QTest::mouseClick(form.cmdPosition, Qt::LeftButton);
+    if (fieldsShow(form, want)) return true;
+    QTest::qWait(20);
+  }
+  return false;
+}
+
+TEST_F(RealController, DriveAToATypedPoseThenGetPostionShowsItWithItsFig) {
+  start();
+  QTest::mouseClick(form->chkMotor, Qt::LeftButton);
+  ASSERT_EQ(form->chkMotor->value(), 1);
+  // Behind the base with the wrist flipped: only Fig 5 reaches it.
+  const std::vector<QString> pose{"-330", "-20", "720", "20", "20", "-115", "5"};
+  typePose(*form, pose);
+  QTest::mouseClick(form->cmdDriveA, Qt::LeftButton);  // Path "@0", no Next
+  ASSERT_EQ(messages.texts(), std::vector<std::string>{});
+  typePose(*form, {"0", "0", "0", "0", "0", "0", "0"});
+  QTest::mouseClick(form->cmdPosition, Qt::LeftButton);
+  EXPECT_TRUE(fieldsShow(*form, pose));
+  EXPECT_EQ(form->txtPos[6]->text(), "5");
+
+  // In front of the base (Fig 0) the same position would need J1 at 180 degrees.
+  typePose(*form, {"-330", "-20", "720", "20", "20", "-115", "0"});
+  QTest::mouseClick(form->cmdDriveA, Qt::LeftButton);
+  EXPECT_EQ(messages.texts(), std::vector<std::string>{"P2J Failed (Error = 0x100F)"});
+}
+
 TEST_F(RealController, EveryMotionButtonWorksWithTheWindowsOptions) {
   start();
   QTest::mouseClick(form->chkMotor, Qt::LeftButton);
   ASSERT_EQ(form->chkMotor->value(), 1);
-  FormTest::type(form->txtPos[0], "100.5");
+  const std::vector<QString> pose{"350", "100", "450", "180", "0", "0", "0"};  // tool down
+  typePose(*form, pose);
   QTest::mouseClick(form->cmdMove, Qt::LeftButton);  // Comp "P", Path "@0", no Next
-  for (TextBox* field : form->txtPos) FormTest::type(field, "0");
+  typePose(*form, {"0", "0", "0", "0", "0", "0", "0"});
   QTest::mouseClick(form->cmdPosition, Qt::LeftButton);
-  EXPECT_EQ(form->txtPos[0]->text(), "100.5");
+  EXPECT_TRUE(fieldsShow(*form, pose));
 
+  // Linear, passing through: each motion is answered at once and blends into the next.
   form->chkNext->click();
   form->cmbComp->setListIndex(1);  // "L"
-  form->cmbPath->setListIndex(2);  // "@E"
+  form->cmbPath->setListIndex(1);  // "@P"
   FormTest::type(form->txtLength, "25");
-  QTest::mouseClick(form->cmdApproach, Qt::LeftButton);
-  QTest::mouseClick(form->cmdDepart, Qt::LeftButton);
+  QTest::mouseClick(form->cmdApproach, Qt::LeftButton);  // 25 above the pose
+  QTest::mouseClick(form->cmdDepart, Qt::LeftButton);    // 25 higher
+  EXPECT_TRUE(positionReaches(*form, {"350", "100", "500", "180", "0", "0", "0"}));
+  typePose(*form, pose);
   QTest::mouseClick(form->cmdDriveA, Qt::LeftButton);
-  FormTest::type(form->txtPos[7], "10");
+  EXPECT_TRUE(positionReaches(*form, pose));
+  typePose(*form, pose);
+  FormTest::type(form->txtPos[7], "10");  // 10 along the tool's X, which points along +X
   QTest::mouseClick(form->cmdCalcDevH, Qt::LeftButton);
-  EXPECT_EQ(form->txtPos[0]->text(), "110.5");
+  EXPECT_EQ(form->txtPos[0]->text(), "360");
   EXPECT_EQ(messages.texts(), std::vector<std::string>{});
 }
 
@@ -118,25 +172,33 @@ TEST_F(RealController, StateParameterDefinitionAndCalibrationButtonsWork) {
   QTest::mouseClick(form->chkRobSlave, Qt::LeftButton);
   EXPECT_EQ(form->chkRobSlave->value(), 0);
 
+  // A calibrated arm of the same kind: the wrist stays spherical (LinkAA 4, 5 and LinkSS 5 0).
+  const char* ss[6] = {"360", "5", "-5", "340", "0", "90"};
+  const char* aa[6] = {"55", "310", "45", "0", "0", "10"};
   for (int i = 0; i < 6; ++i) {
     FormTest::type(form->txtCalSet[i], QString::number(i + 0.5));
-    FormTest::type(form->txtLinkSS[i], QString::number(10 * i));
-    FormTest::type(form->txtLinkAA[i], QString::number(-i));
+    FormTest::type(form->txtLinkSS[i], ss[i]);
+    FormTest::type(form->txtLinkAA[i], aa[i]);
   }
   QTest::mouseClick(form->cmdPutCtrl, Qt::LeftButton);
   for (int i = 0; i < 6; ++i) form->txtCalSet[i]->clear();
   QTest::mouseClick(form->cmdGetCtrl, Qt::LeftButton);
   EXPECT_EQ(form->txtCalSet[5]->text(), "5.5");
-  EXPECT_EQ(form->txtLinkSS[3]->text(), "30");
-  EXPECT_EQ(form->txtLinkAA[2]->text(), "-2");
+  EXPECT_EQ(form->txtLinkSS[3]->text(), "340");
+  EXPECT_EQ(form->txtLinkAA[2]->text(), "45");
 
+  // Definition 0 of each kind: the flange, the base frame, the work zone in front.
+  const char* x[3] = {"0", "0", "450"};
   for (int kind = 0; kind < 3; ++kind) {
     form->cmbDefType->setListIndex(kind);
     QTest::mouseClick(form->cmdGetDef, Qt::LeftButton);
-    EXPECT_EQ(form->grdCtrlDef->textMatrix(kind + 1, 1), "0");
+    EXPECT_EQ(form->grdCtrlDef->textMatrix(kind + 1, 1), x[kind]);
   }
-  FormTest::type(form->TxtLenDiff[4], "1.25");
+  // Calibration adds the differences: the upper arm becomes 1.25 mm longer.
+  FormTest::type(form->TxtLenDiff[1], "1.25");
   QTest::mouseClick(form->cmdCalcCalset, Qt::LeftButton);
+  QTest::mouseClick(form->cmdGetCtrl, Qt::LeftButton);
+  EXPECT_EQ(form->txtLinkAA[1]->text(), "311.25");
   QTest::mouseClick(form->cmdGetError, Qt::LeftButton);
   EXPECT_EQ(form->lblError->text(), "0");
   EXPECT_EQ(messages.texts(), std::vector<std::string>{});

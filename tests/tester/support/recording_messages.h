@@ -15,10 +15,6 @@ struct ShownMessage {
 
 class RecordingMessages : public MessageSink {
  public:
-  void show(const QString& text, MsgIcon icon) override {
-    shown.push_back({text.toStdString(), icon});
-    if (onShow) onShow(shown.back());
-  }
   std::vector<std::string> texts() const {
     std::vector<std::string> out;
     for (const ShownMessage& m : shown) out.push_back(m.text);
@@ -26,4 +22,10 @@ class RecordingMessages : public MessageSink {
   }
   std::vector<ShownMessage> shown;
   std::function<void(const ShownMessage&)> onShow;
+
+ protected:
+  void display(const QString& text, MsgIcon icon) override {
+    shown.push_back({text.toStdString(), icon});
+    if (onShow) onShow(shown.back());
+  }
 };

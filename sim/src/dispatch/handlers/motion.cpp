@@ -1,31 +1,17 @@
 // The current position, the configuration and the motions.
-#include <type_traits>
-
 #include "dispatch/handlers.h"
 
 namespace kelvor::sim::dispatch::handlers {
 
 using model::J;
 using model::MotionRequest;
+using model::MotionTarget;
 using model::MotionTicket;
 using model::P;
 using model::Status;
 using model::T;
 
 namespace {
-
-// A position argument as a pose: P as it is, J and T converted.
-template <class Position>
-Status toPose(Call& c, const Position& position, P& pose) {
-  if constexpr (std::is_same_v<Position, P>) {
-    pose = position;
-    return {};
-  } else if constexpr (std::is_same_v<Position, J>) {
-    return c.ctl.j2p(position, pose);
-  } else {
-    return c.ctl.t2p(position, pose);
-  }
-}
 
 // Starts the motion to request.target unless a rule refused to compute the target.
 Status start(Call& c, const Status& target, const MotionRequest& request) {
@@ -40,7 +26,7 @@ Status move(Call& c) {
   MotionRequest m;
   m.comp = c.arg<int32_t>();
   m.path = c.arg<std::string>();
-  const Status target = toPose(c, c.arg<Position>(), m.target);
+  const Status target = c.ctl.target(c.arg<Position>(), m.target);
   m.next = c.arg<std::string>();
   return start(c, target, m);
 }
@@ -50,8 +36,8 @@ template <class Position>
 Status approach(Call& c) {
   MotionRequest m;
   m.comp = c.arg<int32_t>();
-  P position{};
-  Status target = toPose(c, c.arg<Position>(), position);
+  MotionTarget position;
+  Status target = c.ctl.target(c.arg<Position>(), position);
   m.path = c.arg<std::string>();
   const auto length = c.arg<float>();
   m.next = c.arg<std::string>();
@@ -83,16 +69,19 @@ Status Depart(Call& c) {
   return start(c, target, m);
 }
 
+// DriveA and Drive move the joints: joint interpolation.
 Status DriveA(Call& c) {
   MotionRequest m;
+  m.comp = model::kCompJoint;
   m.path = c.arg<std::string>();
-  const Status target = toPose(c, c.arg<J>(), m.target);
+  const Status target = c.ctl.target(c.arg<J>(), m.target);
   m.next = c.arg<std::string>();
   return start(c, target, m);
 }
 
 Status Drive(Call& c) {
   MotionRequest m;
+  m.comp = model::kCompJoint;
   m.path = c.arg<std::string>();
   const auto axis = c.arg<int32_t>();
   const Status target = c.ctl.driveTarget(axis, c.arg<float>(), m.target);

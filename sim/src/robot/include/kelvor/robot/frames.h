@@ -26,9 +26,11 @@ struct Rpy {
 };
 // The canonical angles of a rotation: Ry in [-90, 90], Rx and Rz in (-180, 180]. At Ry = +-90
 // (cos Ry below kGimbalCos) only Rz - Rx or Rz + Rx is defined: Rx is then 0 and Rz carries
-// the whole turn about the vertical.
+// the whole turn about the vertical. An Rx or Rz within kHalfTurnSnap of -180 reads 180, so
+// that it stays in the range as a float (which cannot tell -179.999999 from -180).
 Rpy rpyFromRotation(const Rot& r);
 inline constexpr double kGimbalCos = 1e-10;
+inline constexpr double kHalfTurnSnap = 1e-5;
 
 Frame frameFromXyzRpy(double x, double y, double z, double rx, double ry, double rz);
 
