@@ -14,6 +14,8 @@
 // Invariants:
 //  - a reply is its code and, only for success, outputs that match the reply signature; a
 //    refusal is a positive controller code alone;
+//  - when every store fails, no write takes effect: the persistent state stays as it was but
+//    for where the arm rests;
 //  - no crash, leak or undefined behaviour (a float from the wire converted to an integer it
 //    does not fit, for instance).
 #include <algorithm>
@@ -29,6 +31,7 @@
 #include "kelvor/protocol.h"
 #include "model/clock.h"
 #include "model/controller.h"
+#include "model/state_file.h"
 
 namespace {
 
@@ -166,6 +169,12 @@ void checkReply(const dispatch::Dispatcher::Outcome& out, const proto::FuncInfo*
           "a success reply matches its signature");
 }
 
+// a and b hold the same written values; where the arm rests is no write.
+bool sameWrites(model::PersistentState a, const model::PersistentState& b) {
+  a.joints = b.joints;
+  return model::formatState(a) == model::formatState(b);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -213,6 +222,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                               : std::max<model::Duration>(*left, std::chrono::seconds(1)));
     }
     checkReply(out, info);
+    if (storeFails) {
+      require(sameWrites(controller.persistent(), model::PersistentState{}),
+              "a write that cannot be stored does not take effect");
+    }
   }
   return 0;
 }

@@ -60,6 +60,9 @@ Dispatcher::Outcome Dispatcher::execute(uint16_t func, const std::vector<uint8_t
     return out;
   }
 
+  // A write takes effect only once it is stored: apply, store, then keep or undo.
+  std::optional<model::PersistentState> before;
+  if (store_) before = ctl_.persistent();
   Outcome out;
   const proto::FuncInfo* info = proto::findFunc(func);
   const Handler handler = findHandler(func);
@@ -84,6 +87,7 @@ Dispatcher::Outcome Dispatcher::execute(uint16_t func, const std::vector<uint8_t
   }
   // Whatever the answer, a change is stored before it leaves.
   if (!storeChanges()) {
+    if (before) ctl_.revertWrites(std::move(*before));
     out = refuse(KLV_C_STORAGE_FAILED);
   }
   out.delay = delay;

@@ -167,6 +167,9 @@ class Controller {
   void restore(PersistentState st);
   // True, once, when the persistent state has changed since the last call.
   bool takePersistentChange() { return std::exchange(changed_, false); }
+  // Undoes the writes made since before was taken, when they could not be stored. Where the
+  // arm rests is not a write: it stays, and is a change to store when it differs from before.
+  void revertWrites(PersistentState before);
 
  private:
   // An accepted motion until its reply: when it is due (seconds on the trajectory's clock) and

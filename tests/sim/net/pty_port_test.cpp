@@ -1,11 +1,8 @@
 // The pseudo-terminal port of the simulator process.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <set>
 #include <string>
 
@@ -19,28 +16,6 @@ std::string readLink(const std::string& link) {
   char target[256] = {};
   return ::readlink(link.c_str(), target, sizeof target - 1) > 0 ? target : "";
 }
-
-// A new directory with the given mode, removed with everything in it at the end.
-class TempDir {
- public:
-  explicit TempDir(mode_t mode) {
-    std::string pattern = tempPath("dir-XXXXXX");
-    path_ = ::mkdtemp(pattern.data());
-    ::chmod(path_.c_str(), mode);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  const std::string& path() const { return path_; }
-  std::set<std::string> entries() const {
-    std::set<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_)) {
-      names.insert(e.path().filename().string());
-    }
-    return names;
-  }
-
- private:
-  std::string path_;
-};
 
 TEST(SimPty, LinkPointsAtThePtyAndIsRemovedOnSigterm) {
   const std::string link = tempPath("pty-link");
