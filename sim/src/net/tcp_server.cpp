@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -127,14 +128,20 @@ void TcpServer::serve(asio::ip::tcp::socket socket) {
 }
 
 void TcpServer::pause(const asio::error_code& ec) {
+  const bool noDescriptors = ec == asio::error::no_descriptors || ec.value() == ENFILE;
+  if (noDescriptors && spare_ >= 0) {
+    ::close(spare_);
+    spare_ = -1;
+  }
   if (!failing_) {
-    std::cerr << "kelvor-sim: cannot accept a connection: " << ec.message() << "; retrying every "
-              << kAcceptPause.count() << " ms" << std::endl;
+    // Plain stdio: without descriptors to spare, even a sanitized build's checks of stream
+    // calls fail (they need a pipe).
+    std::fprintf(stderr, "kelvor-sim: cannot accept a connection: %s; retrying every %lld ms\n",
+                 ec.message().c_str(), static_cast<long long>(kAcceptPause.count()));
   }
   failing_ = true;
-  if (ec == asio::error::no_descriptors || ec.value() == ENFILE) {
+  if (noDescriptors) {
     // Closes the oldest waiting peer at once instead of leaving it to its timeout.
-    if (spare_ >= 0) ::close(spare_);
     const int fd = ::accept4(acceptor_.native_handle(), nullptr, nullptr, SOCK_CLOEXEC);
     if (fd >= 0) ::close(fd);
     spare_ = openSpare();
