@@ -8,7 +8,7 @@
 #   tools/dev.sh sanitize  the test suite again under AddressSanitizer and UBSan
 #   tools/dev.sh bench     build in Release and run every benchmark (bench/README.md)
 #   tools/dev.sh fuzz      build the libFuzzer targets of fuzz/ with clang and run each for
-#                          FUZZ_SECONDS (default 15) from its seed corpus; fails on any crash,
+#                          FUZZ_SECONDS (default 10) from its seed corpus; fails on any crash,
 #                          leak, sanitizer report or broken invariant
 #   tools/dev.sh package   build the Debian packages (.deb) into build-package/packages/ with
 #                          Debian's hardening flags, then check them (lintian, and the
@@ -94,7 +94,7 @@ case "$cmd" in
   fuzz)
     install_deps
     dir=${BUILD_DIR:-build-fuzz}
-    secs=${FUZZ_SECONDS:-15}
+    secs=${FUZZ_SECONDS:-10}
     CC=clang-14 CXX=clang++-14 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DKELVOR_BUILD_FUZZERS=ON -DKELVOR_BUILD_TESTER=OFF -DKELVOR_BUILD_VIEWER=OFF \
       -DKELVOR_BUILD_TESTS=OFF -DKELVOR_BUILD_BENCHMARKS=OFF -DKELVOR_WERROR=ON >/dev/null

@@ -135,7 +135,8 @@ extern "C" {
  *  KLV_E_CONNECTION_LOST         0x80000008   connection broke; call klv_Disconnect()
  *  KLV_E_PROTOCOL                0x80000009   malformed or unexpected reply, a reply code
  *                                             of the library's range, or too much garbage
- *  KLV_E_VERSION_MISMATCH        0x8000000A   controller speaks another protocol version
+ *  KLV_E_VERSION_MISMATCH        0x8000000A   controller speaks another protocol version (its
+ *                                             handshake reply said so, or it refused ours)
  *  KLV_E_INVALID_ARGUMENT        0x8000000B   NULL pointer, size below 1, flags not 0,
  *                                             negative timeout, string too long, request
  *                                             too long for one frame
@@ -171,6 +172,13 @@ extern "C" {
  *  KLV_C_INVALID_ARM             0x1015       link parameters or calibration set that make no
  *                                             valid arm (the description says why)
  *  KLV_C_FIXED_DEFINITION        0x1016       tool 0 and work 0 cannot be changed
+ *  Refusals of a connection (0x1020 to 0x102F; not latched, they concern only the connection):
+ *  KLV_C_HANDSHAKE_REQUIRED      0x1020       a request before the connection's handshake
+ *  KLV_C_PROTOCOL_VERSION        0x1021       the controller does not speak the client's
+ *                                             protocol version; klv_Connect() reports it as
+ *                                             KLV_E_VERSION_MISMATCH
+ *  KLV_C_TOO_MANY_CONNECTIONS    0x1022       the controller serves as many connections as it
+ *                                             can; it closes this one after the reply
  *  Any other positive value is a controller code without a fixed meaning (e.g. injected by
  *  the simulator); klv_ErrorText() names it "Controller error 0x...".
  * ------------------------------------------------------------------------------------------- */
@@ -211,6 +219,9 @@ extern "C" {
 #define KLV_C_SPEED_ZERO ((int32_t)0x1014)
 #define KLV_C_INVALID_ARM ((int32_t)0x1015)
 #define KLV_C_FIXED_DEFINITION ((int32_t)0x1016)
+#define KLV_C_HANDSHAKE_REQUIRED ((int32_t)0x1020)
+#define KLV_C_PROTOCOL_VERSION ((int32_t)0x1021)
+#define KLV_C_TOO_MANY_CONNECTIONS ((int32_t)0x1022)
 
 /* Default TCP port of the controller ("eth:HOST" without a port). */
 #define KLV_DEFAULT_PORT 50420
@@ -242,7 +253,10 @@ extern "C" {
  *               else /tmp/kelvor-UID.
  *   timeout_ms  reply timeout of every call in ms; 0 = KLV_DEFAULT_TIMEOUT_MS; negative is
  *               invalid. Also bounds the TCP connect and the handshake.
- *   flags       reserved, must be 0. */
+ *   flags       reserved, must be 0.
+ * A controller that refuses the handshake answers with a code, which klv_Connect() returns
+ * (KLV_C_TOO_MANY_CONNECTIONS, for instance); a refusal of the protocol version
+ * (KLV_C_PROTOCOL_VERSION) is reported as KLV_E_VERSION_MISMATCH. */
 KLV_API int32_t klv_Connect(char* conn, int32_t timeout_ms, int32_t flags);
 
 /* Closes the connection and frees everything. Succeeds also on a lost connection;

@@ -307,6 +307,7 @@ int32_t startSession(std::unique_ptr<Transport> transport, std::chrono::millisec
   Outputs outputs;
   const auto& hello = request().i32(proto::kProtocolVersion).str("libkelvor").bytes();
   const int32_t rc = exchange(*c, Func::Hello, hello.data(), hello.size(), deadline, outputs);
+  if (rc == KLV_C_PROTOCOL_VERSION) return KLV_E_VERSION_MISMATCH;  // it refused our version
   if (rc != KLV_OK) return rc;
   Reader r(outputs.data, outputs.size);
   if (r.i32() != proto::kProtocolVersion) return KLV_E_VERSION_MISMATCH;

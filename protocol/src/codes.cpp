@@ -52,6 +52,12 @@ const char* controllerCodeText(int32_t code) {
       return "Link parameters or calibration make no valid arm";
     case KLV_C_FIXED_DEFINITION:
       return "Definition cannot be changed";
+    case KLV_C_HANDSHAKE_REQUIRED:
+      return "Handshake required first";
+    case KLV_C_PROTOCOL_VERSION:
+      return "Protocol version not supported";
+    case KLV_C_TOO_MANY_CONNECTIONS:
+      return "Too many connections";
     default:
       return nullptr;
   }

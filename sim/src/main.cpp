@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dispatch/dispatcher.h"
@@ -28,6 +29,8 @@ namespace {
 
 struct Options {
   std::string listen = "127.0.0.1:" + std::to_string(KLV_DEFAULT_PORT);
+  bool allowRemote = false;
+  size_t maxConnections = net::PeerLimits{}.maxConnections;
   std::string ptyLink;
   std::string serialDevice;
   int baud = 115200;
@@ -87,6 +90,15 @@ void defineOptions(CLI::App& app, Options& opt) {
                  "TCP address and port to listen on, ADDR:PORT or [V6ADDR]:PORT; port 0 "
                  "picks a free one")
       ->type_name("ADDR:PORT")
+      ->capture_default_str();
+  app.add_flag("--allow-remote", opt.allowRemote,
+               "allow --listen on an address other machines can reach (without it only "
+               "loopback addresses are accepted): anyone who reaches it controls the simulator");
+  app.add_option("--max-connections", opt.maxConnections,
+                 "TCP connections served at once; the next ones are answered with "
+                 "KLV_C_TOO_MANY_CONNECTIONS (0x1022) and closed")
+      ->type_name("N")
+      ->check(CLI::Range(1, 4096))
       ->capture_default_str();
   app.add_option("--pty", opt.ptyLink,
                  "also serve a new pseudo-terminal behind the virtual port COMn (129 to 256), or "
@@ -155,6 +167,24 @@ int run(const Options& opt) {
   }
   asio::ip::tcp::endpoint ep;
   if (!net::parseEndpoint(opt.listen, ep, error)) return fail("--listen: " + error, 2);
+  if (!opt.allowRemote && !net::isLoopback(ep.address())) {
+    return fail("--listen " + opt.listen +
+                    ": not a loopback address; other machines could control the simulator. "
+                    "Add --allow-remote to listen there anyway.",
+                2);
+  }
+  // Every identity string goes out in a reply, so it must fit the protocol's strings.
+  const std::string greeting = opt.identity.greeting();
+  for (const auto& [option, text] : {std::pair{"--rom-version", &opt.identity.romVersion},
+                                     {"--serial-no", &opt.identity.serialNo},
+                                     {"--robot-type", &opt.identity.robotType},
+                                     {"--robot-type and --serial-no", &greeting}}) {
+    if (text->size() > proto::kMaxString) {
+      return fail(std::string(option) + ": too long; a reply carries at most " +
+                      std::to_string(proto::kMaxString) + " bytes of text",
+                  2);
+    }
+  }
 
   model::Identity identity = opt.identity;
   identity.protocolVersion = static_cast<uint16_t>(opt.protocolVersion);
@@ -173,6 +203,7 @@ int run(const Options& opt) {
   const model::ScaledClock clock(realClock, opt.timeScale);
   dispatch::Dispatcher dispatcher(controller, clock, std::move(faults), std::move(store));
   net::Service service{dispatcher, opt.trace, opt.dropAfter};
+  service.limits.maxConnections = opt.maxConnections;
 
   std::signal(SIGPIPE, SIG_IGN);
   asio::io_context io;

@@ -17,6 +17,7 @@
 
 #include "com_ports.h"
 #include "kelvor.h"
+#include "loopback.h"
 #include "runtime_dir.h"
 #include "sim_process.h"
 #include "test_util.h"
@@ -28,15 +29,9 @@ using Clock = std::chrono::steady_clock;
 
 // A loopback port that nothing listens on (bound, then closed).
 int unusedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
+  int port = 0;
+  ::close(listenOnLoopback(port, 1));
+  return port;
 }
 
 TEST(Connect, RejectsMalformedConnectionStrings) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "kelvor/protocol.h"
+#include "loopback.h"
 
 namespace kelvor::test {
 
@@ -119,17 +120,7 @@ class ScriptedController {
   // onRequest sees every request after the handshake; onHello answers the handshake.
   explicit ScriptedController(Script onRequest, Script onHello = answerHello)
       : onRequest_(std::move(onRequest)), onHello_(std::move(onHello)) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::listen(listener_, 4) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-      throw std::runtime_error("scripted controller cannot listen");
-    }
-    port_ = ntohs(a.sin_port);
+    listener_ = listenOnLoopback(port_, 4);
     thread_ = std::thread([this] { serve(); });
   }
   ~ScriptedController() {

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,8 +24,9 @@ namespace kelvor::test {
 class SimProcess {
  public:
   // Starts the simulator on a free loopback port with extra arguments. When stderrFile is
-  // given, the simulator's stderr goes there.
-  explicit SimProcess(std::vector<std::string> args = {}, const std::string& stderrFile = {}) {
+  // given, the simulator's stderr goes there; with maxFiles, it may open no more descriptors.
+  explicit SimProcess(std::vector<std::string> args = {}, const std::string& stderrFile = {},
+                      rlim_t maxFiles = 0) {
     bool listen = false;
     for (const auto& a : args) listen = listen || a == "--listen";
     if (!listen) args.insert(args.begin(), {"--listen", "127.0.0.1:0"});
@@ -41,6 +43,10 @@ class SimProcess {
       std::vector<char*> argv;
       for (auto& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
+      if (maxFiles > 0) {
+        const rlimit limit{maxFiles, maxFiles};
+        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(126);
+      }
       ::execv(argv[0], argv.data());
       ::_exit(127);
     }
@@ -102,5 +108,39 @@ class SimProcess {
   int port_ = 0;
   std::string pending_;
 };
+
+// Runs the simulator with args, which must make it end at once, and gives its exit status
+// (-1 when it had to be killed); what it printed to stderr goes to err when given.
+inline int simExitStatus(std::vector<std::string> args, std::string* err = nullptr) {
+  int errPipe[2];
+  if (::pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::dup2(errPipe[1], 2);
+    args.insert(args.begin(), KELVOR_SIM_PATH);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(errPipe[1]);
+  // A simulator that starts serving instead would never end: it is stopped after a while.
+  int status = 0;
+  for (int i = 0; i < 200 && ::waitpid(pid, &status, WNOHANG) == 0; ++i) ::usleep(50000);
+  if (::waitpid(pid, &status, WNOHANG) == 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  }
+  char buf[4096];
+  ssize_t n = 0;
+  while ((n = ::read(errPipe[0], buf, sizeof buf)) > 0) {
+    if (err) err->append(buf, static_cast<size_t>(n));
+  }
+  ::close(errPipe[0]);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 }  // namespace kelvor::test

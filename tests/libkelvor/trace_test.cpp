@@ -16,6 +16,7 @@
 
 #include "german_locale.h"
 #include "kelvor/protocol.h"
+#include "loopback.h"
 #include "run_process.h"
 #include "sim_process.h"
 
@@ -141,17 +142,7 @@ TEST_F(Trace, FramesInHexadecimalBeforeTheirCall) {
 class NoisyController {
  public:
   NoisyController() {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
-        ::listen(listener_, 1) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-      throw std::runtime_error("listen");
-    }
-    port_ = ntohs(addr.sin_port);
+    listener_ = listenOnLoopback(port_, 1);
     thread_ = std::thread([this] { serve(); });
   }
   ~NoisyController() {

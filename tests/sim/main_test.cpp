@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "kelvor.h"
+#include "kelvor/protocol.h"
 #include "sim_process.h"
 #include "temp_path.h"
 #include "test_util.h"
@@ -115,46 +116,51 @@ TEST(SimState, DamagedFileIsRefusedAtStart) {
     std::ofstream os(file);
     os << "kelvor-sim-state 1\nI 3 0000002a\n";  // no end line
   }
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    ::execl(KELVOR_SIM_PATH, KELVOR_SIM_PATH, "--listen", "127.0.0.1:0", "--state", file.c_str(),
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(simExitStatus({"--listen", "127.0.0.1:0", "--state", file}), 1);
   ::unlink(file.c_str());
 }
 
 TEST(SimOptions, BadOptionsAreRefusedAndHelpExplains) {
-  auto exitCode = [](std::vector<std::string> args) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      const int null = ::open("/dev/null", O_WRONLY);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-      args.insert(args.begin(), KELVOR_SIM_PATH);
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  };
-  EXPECT_EQ(exitCode({"--help"}), 0);
-  EXPECT_NE(exitCode({"--fail", "no_such_function=1"}), 0);
-  EXPECT_NE(exitCode({"--fail", "get_MotorState=1:sometimes"}), 0);
-  EXPECT_NE(exitCode({"--delay", "get_MotorState"}), 0);
-  EXPECT_NE(exitCode({"--listen", "127.0.0.1"}), 0);
-  EXPECT_NE(exitCode({"--time-scale", "0"}), 0);
+  EXPECT_EQ(simExitStatus({"--help"}), 0);
+  EXPECT_NE(simExitStatus({"--fail", "no_such_function=1"}), 0);
+  EXPECT_NE(simExitStatus({"--fail", "get_MotorState=1:sometimes"}), 0);
+  EXPECT_NE(simExitStatus({"--delay", "get_MotorState"}), 0);
+  EXPECT_NE(simExitStatus({"--listen", "127.0.0.1"}), 0);
+  EXPECT_NE(simExitStatus({"--max-connections", "0"}), 0);
+  EXPECT_NE(simExitStatus({"--time-scale", "0"}), 0);
+}
+
+TEST(SimOptions, ListeningBeyondLoopbackNeedsAllowRemote) {
+  for (const char* address : {"0.0.0.0:0", "[::]:0", "192.0.2.1:0", "[::ffff:192.0.2.1]:0"}) {
+    std::string err;
+    EXPECT_EQ(simExitStatus({"--listen", address}, &err), 2) << address;
+    EXPECT_NE(err.find("not a loopback address"), std::string::npos) << err;
+    EXPECT_NE(err.find("--allow-remote"), std::string::npos) << err;
+  }
+  // Every loopback address is fine without it, and the flag itself is accepted.
+  SimProcess v4({"--listen", "127.0.0.2:0"});
+  SimProcess mapped({"--listen", "[::ffff:127.0.0.1]:0"});
+  SimProcess allowed({"--allow-remote", "--listen", "127.0.0.1:0"});
+}
+
+TEST(SimOptions, IdentityStringsMustFitAReply) {
+  const std::string longest(proto::kMaxString, 'r');
+  std::string err;
+  EXPECT_EQ(simExitStatus({"--rom-version", longest + "r"}, &err), 2);
+  EXPECT_NE(err.find("--rom-version"), std::string::npos) << err;
+  EXPECT_EQ(simExitStatus({"--serial-no", longest + "s"}), 2);
+  EXPECT_EQ(simExitStatus({"--robot-type", longest + "t"}), 2);
+  // The handshake names the robot type and the serial number in one string.
+  EXPECT_EQ(
+      simExitStatus({"--robot-type", std::string(600, 't'), "--serial-no", std::string(600, 's')}),
+      2);
+
+  SimProcess sim({"--rom-version", longest});
+  ASSERT_EQ(connect(sim.eth()), KLV_OK);
+  std::vector<char> buf(proto::kMaxString + 1);
+  ASSERT_EQ(klv_get_RomVersion(buf.data(), static_cast<int32_t>(buf.size())), KLV_OK);
+  EXPECT_EQ(std::string(buf.data()), longest);
+  EXPECT_EQ(klv_Disconnect(), KLV_OK);
 }
 
 }  // namespace

@@ -12,20 +12,22 @@
 #include <stdexcept>
 #include <vector>
 
+#include "kelvor.h"
 #include "kelvor/protocol.h"
+#include "loopback.h"
 
 namespace kelvor::test {
 
 class RawClient {
  public:
-  explicit RawClient(int port) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-      throw std::runtime_error("connect");
+  // Connects to the simulator on a loopback port and, with greet, shakes hands (Hello with
+  // sequence number 0); throws when either fails.
+  explicit RawClient(int port, bool greet = true) {
+    fd_ = dialLoopback(port);
+    if (fd_ < 0) throw std::runtime_error("connect");
+    if (greet && hello(0) != KLV_OK) {
+      ::close(fd_);
+      throw std::runtime_error("handshake refused");
     }
   }
   ~RawClient() { ::close(fd_); }
@@ -71,7 +73,12 @@ class RawClient {
     proto::Reader rd(r.payload);
     return rd.i32();
   }
+  // The handshake in the given protocol version; returns the reply's code.
+  int32_t hello(uint16_t seq, int32_t version = proto::kProtocolVersion) {
+    return call(seq, proto::Func::Hello, proto::Writer().i32(version).str("raw").take());
+  }
   int progressFrames() const { return progressFrames_; }
+  int fd() const { return fd_; }
 
  private:
   int fd_ = -1;

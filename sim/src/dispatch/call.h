@@ -71,6 +71,8 @@ class Call {
 
   // For the dispatcher and tests.
   bool consumedRequest() const { return in_.ok(); }
+  // False when an output could not be encoded (a string longer than the protocol allows).
+  bool outputsFit() const { return !out_.fail(); }
   const std::vector<uint8_t>& outputs() const { return out_.bytes(); }
   std::optional<model::MotionId> awaitedMotion() const { return awaited_; }
 

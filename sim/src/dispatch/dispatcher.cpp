@@ -8,12 +8,16 @@
 
 namespace kelvor::sim::dispatch {
 
+Dispatcher::Outcome Dispatcher::answer(int32_t code) {
+  Outcome out;
+  out.code = code;
+  out.reply = proto::Writer().i32(code).take();
+  return out;
+}
+
 Dispatcher::Outcome Dispatcher::refuse(model::Status refusal) {
   ctl_.latch(refusal);
-  Outcome out;
-  out.code = refusal.code;
-  out.reply = proto::Writer().i32(refusal.code).take();
-  return out;
+  return answer(refusal.code);
 }
 
 bool Dispatcher::storeChanges() {
@@ -22,6 +26,20 @@ bool Dispatcher::storeChanges() {
   if (store_(ctl_.persistent(), error)) return true;
   std::cerr << "kelvor-sim: " << error << std::endl;
   return false;
+}
+
+Dispatcher::Outcome Dispatcher::execute(Peer& peer, uint16_t func,
+                                        const std::vector<uint8_t>& payload) {
+  const bool hello = func == static_cast<uint16_t>(proto::Func::Hello);
+  if (!hello && !peer.greeted) return answer(KLV_C_HANDSHAKE_REQUIRED);
+  if (hello &&
+      proto::matchesSignature(proto::findFunc(func)->request, payload.data(), payload.size())) {
+    const int32_t version = proto::Reader(payload).i32();
+    if (version != ctl_.identity().protocolVersion) return answer(KLV_C_PROTOCOL_VERSION);
+  }
+  Outcome out = execute(func, payload);
+  if (hello && out.code == KLV_OK) peer.greeted = true;
+  return out;
 }
 
 Dispatcher::Outcome Dispatcher::execute(uint16_t func, const std::vector<uint8_t>& payload) {
@@ -36,13 +54,15 @@ Dispatcher::Outcome Dispatcher::execute(uint16_t func, const std::vector<uint8_t
       std::snprintf(text, sizeof text, "Injected fault (0x%X)", static_cast<uint32_t>(*code));
       out = refuse({*code, text});
     } else {
-      out.code = *code;
-      out.reply = proto::Writer().i32(*code).take();
+      out = answer(*code);
     }
     out.delay = delay;
     return out;
   }
 
+  // A write takes effect only once it is stored: apply, store, then keep or undo.
+  std::optional<model::PersistentState> before;
+  if (store_) before = ctl_.persistent();
   Outcome out;
   const proto::FuncInfo* info = proto::findFunc(func);
   const Handler handler = findHandler(func);
@@ -55,6 +75,8 @@ Dispatcher::Outcome Dispatcher::execute(uint16_t func, const std::vector<uint8_t
     const model::Status status = handler(call);
     if (!status.ok()) {
       out = refuse(status);
+    } else if (!call.outputsFit()) {
+      out = refuse({KLV_C_VALUE_OUT_OF_RANGE, "Reply too long for the protocol"});
     } else {
       out.reply = proto::Writer().i32(KLV_OK).take();
       const auto& outputs = call.outputs();
@@ -65,6 +87,7 @@ Dispatcher::Outcome Dispatcher::execute(uint16_t func, const std::vector<uint8_t
   }
   // Whatever the answer, a change is stored before it leaves.
   if (!storeChanges()) {
+    if (before) ctl_.revertWrites(std::move(*before));
     out = refuse(KLV_C_STORAGE_FAILED);
   }
   out.delay = delay;

@@ -33,7 +33,18 @@ class Dispatcher {
              Store store = {})
       : ctl_(controller), clock_(clock), faults_(std::move(faults)), store_(std::move(store)) {}
 
-  // Brings the controller to the clock's time and executes one request.
+  // What the dispatcher knows about one peer's connection.
+  struct Peer {
+    bool greeted = false;  // a handshake (Hello) in the controller's protocol version succeeded
+  };
+
+  // Executes one request that arrived on peer's connection. Until a handshake has succeeded
+  // there, every other request is refused with KLV_C_HANDSHAKE_REQUIRED; a Hello announcing
+  // another protocol version than the controller's is refused with KLV_C_PROTOCOL_VERSION.
+  // Neither refusal is latched: they concern only that connection.
+  Outcome execute(Peer& peer, uint16_t func, const std::vector<uint8_t>& payload);
+  // Brings the controller to the clock's time and executes one request, as on a connection
+  // whose handshake has succeeded.
   Outcome execute(uint16_t func, const std::vector<uint8_t>& payload);
 
   // For an outcome whose reply waits for a motion: brings the controller to the clock's time
@@ -46,7 +57,11 @@ class Dispatcher {
 
   model::Controller& controller() { return ctl_; }
 
+  // A reply with code alone, not latched.
+  static Outcome answer(int32_t code);
+
  private:
+  // A reply with code alone, latched as the controller's error.
   Outcome refuse(model::Status refusal);
   // Stores the persistent state when it changed; false when that failed.
   bool storeChanges();

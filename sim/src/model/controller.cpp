@@ -52,6 +52,13 @@ void Controller::restore(PersistentState st) {
   rebuildKinematics();
 }
 
+void Controller::revertWrites(PersistentState before) {
+  changed_ = before.joints != st_.joints;
+  before.joints = st_.joints;
+  st_ = std::move(before);
+  rebuildKinematics();
+}
+
 void Controller::rebuildKinematics() {
   const robot::Result<robot::Arm> arm =
       robot::Arm::make({axesOf(st_.linkSs), axesOf(st_.linkAa)}, axesOf(st_.calData));

@@ -35,6 +35,9 @@ struct Identity {
   std::string serialNo = "SIM-000001";
   std::string robotType = "KV6-SIM";
   uint16_t protocolVersion = proto::kProtocolVersion;  // announced in the handshake
+
+  // What the handshake's reply names the controller: "kelvor-sim TYPE SERIAL".
+  std::string greeting() const { return "kelvor-sim " + robotType + " " + serialNo; }
 };
 
 class Controller {
@@ -164,6 +167,9 @@ class Controller {
   void restore(PersistentState st);
   // True, once, when the persistent state has changed since the last call.
   bool takePersistentChange() { return std::exchange(changed_, false); }
+  // Undoes the writes made since before was taken, when they could not be stored. Where the
+  // arm rests is not a write: it stays, and is a change to store when it differs from before.
+  void revertWrites(PersistentState before);
 
  private:
   // An accepted motion until its reply: when it is due (seconds on the trajectory's clock) and

@@ -11,6 +11,8 @@
 #include "model/state_file.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,7 +21,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "model/robot_status.h"
@@ -126,9 +127,84 @@ bool checkArm(PersistentState& s, bool repair, std::string& what) {
   return true;
 }
 
+// The limits a request must keep, for what a file says instead: a string variable of at most
+// kMaxVarS bytes, an I/O variable of 0 or 1, finite tool and work definitions and areas the
+// controller would accept. The text names the first entry that breaks one.
+bool checkValues(const PersistentState& s, std::string& what) {
+  for (size_t i = 0; i < s.varS.size(); ++i) {
+    if (s.varS[i].size() > kMaxVarS) {
+      what = "S " + std::to_string(i) + " is longer than " + std::to_string(kMaxVarS) + " bytes";
+      return false;
+    }
+  }
+  for (size_t i = 0; i < s.varIO.size(); ++i) {
+    if (s.varIO[i] != 0 && s.varIO[i] != 1) {
+      what = "IO " + std::to_string(i) + " is neither 0 nor 1";
+      return false;
+    }
+  }
+  for (const auto& [tag, table] : {std::pair{"tool", &s.tools}, std::pair{"work", &s.works}}) {
+    for (size_t i = 0; i < table->size(); ++i) {
+      for (float v : (*table)[i]) {
+        if (!std::isfinite(v)) {
+          what = std::string(tag) + ' ' + std::to_string(i) + " is not a number";
+          return false;
+        }
+      }
+    }
+  }
+  for (size_t i = 0; i < s.areas.size(); ++i) {
+    const robot::Result<robot::Area> area =
+        robot::areaFromRecord(wide(s.areas[i]), kVarIOCount - 1);
+    if (!area) {
+      what = "area " + std::to_string(i) + ": " + area.error().text;
+      return false;
+    }
+  }
+  return true;
+}
+
+// Reads at most max bytes of a regular file; the file is opened without blocking, so a FIFO
+// or a device in its place is refused instead of holding the start-up.
+enum class Read { kOk, kMissing, kFailed };
+Read readSmallFile(const std::string& path, size_t max, std::string& text, std::string& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return Read::kMissing;
+    error = "cannot read " + path + ": " + std::strerror(errno);
+    return Read::kFailed;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error = path + ": not a regular file";
+    ::close(fd);
+    return Read::kFailed;
+  }
+  text.clear();
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = "cannot read " + path + ": " + std::strerror(errno);
+      ::close(fd);
+      return Read::kFailed;
+    }
+    if (n == 0) break;
+    if (text.size() + static_cast<size_t>(n) > max) {
+      error = path + ": larger than a state file can be";
+      ::close(fd);
+      return Read::kFailed;
+    }
+    text.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return Read::kOk;
+}
+
 }  // namespace
 
-bool saveState(const std::string& path, const PersistentState& st, std::string& error) {
+std::string formatState(const PersistentState& st) {
   std::ostringstream os;
   const PersistentState defaults;
   os << "kelvor-sim-state 2\n";
@@ -170,33 +246,38 @@ bool saveState(const std::string& path, const PersistentState& st, std::string& 
   os << "\npos";
   for (double v : st.joints) os << ' ' << hex64(doubleBits(v));
   os << "\nend\n";
-  const std::string text = os.str();
+  return os.str();
+}
 
-  const std::string tmp = path + ".tmp";
-  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+bool saveState(const std::string& path, const PersistentState& st, std::string& error) {
+  const std::string text = formatState(st);
+
+  // The temporary file gets a fresh name and is created exclusively: an entry planted next to
+  // the state file, a link in particular, is never opened, followed or replaced.
+  std::string tmp = path + ".XXXXXX";
+  const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
   if (fd < 0) {
-    error = "cannot create " + tmp + ": " + std::strerror(errno);
+    error = "cannot create a temporary file next to " + path + ": " + std::strerror(errno);
     return false;
   }
+  const auto fail = [&](const char* what) {
+    error = std::string("cannot ") + what + " " + tmp + ": " + std::strerror(errno);
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    return false;
+  };
   size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = "cannot write " + tmp + ": " + std::strerror(errno);
-      ::close(fd);
-      return false;
-    }
+    if (n <= 0) return fail("write");
     done += static_cast<size_t>(n);
   }
-  if (!syncFd(fd)) {
-    error = "cannot sync " + tmp + ": " + std::strerror(errno);
-    ::close(fd);
-    return false;
-  }
+  if (!syncFd(fd)) return fail("sync");
   ::close(fd);
   if (::rename(tmp.c_str(), path.c_str()) != 0) {
     error = "cannot rename " + tmp + ": " + std::strerror(errno);
+    ::unlink(tmp.c_str());
     return false;
   }
   const auto slash = path.rfind('/');
@@ -211,15 +292,25 @@ bool saveState(const std::string& path, const PersistentState& st, std::string& 
 }
 
 bool loadState(const std::string& path, PersistentState& st, std::string& error) {
-  std::ifstream in(path);
-  if (!in) {
-    if (::access(path.c_str(), F_OK) != 0) return true;  // first start
-    error = "cannot read " + path;
-    return false;
+  std::string text;
+  switch (readSmallFile(path, kMaxStateFileBytes, text, error)) {
+    case Read::kMissing:
+      return true;  // first start
+    case Read::kFailed:
+      return false;
+    case Read::kOk:
+      break;
   }
+  if (parseState(text, st, error)) return true;
+  error = path + ": " + error;
+  return false;
+}
+
+bool parseState(const std::string& text, PersistentState& st, std::string& error) {
+  std::istringstream in(text);
   std::string line;
   if (!std::getline(in, line) || (line != "kelvor-sim-state 1" && line != "kelvor-sim-state 2")) {
-    error = path + ": not a state file";
+    error = "not a state file";
     return false;
   }
   const bool version1 = line.back() == '1';
@@ -293,17 +384,17 @@ bool loadState(const std::string& path, PersistentState& st, std::string& error)
       ok = false;
     }
     if (!ok) {
-      error = path + ":" + std::to_string(lineNo) + ": malformed line";
+      error = "line " + std::to_string(lineNo) + ": malformed";
       return false;
     }
   }
   if (!ended) {
-    error = path + ": incomplete state file";
+    error = "incomplete state file";
     return false;
   }
   std::string what;
-  if (!checkArm(s, version1, what)) {
-    error = path + ": " + what;
+  if (!checkArm(s, version1, what) || !checkValues(s, what)) {
+    error = what;
     return false;
   }
   st = std::move(s);

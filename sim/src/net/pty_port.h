@@ -20,7 +20,8 @@ class PtyPort {
   PtyPort& operator=(const PtyPort&) = delete;
 
   // Creates the pseudo-terminal, points the link at it and serves it. A path at the link
-  // that is not a symbolic link is left alone and refused.
+  // that is not a symbolic link is left alone and refused, and so is a link in a directory
+  // that others could change (see pointLink).
   bool open(std::string& error);
   // Prints the ready line "kelvor-sim: pty SLAVE at LINK" to stdout, flushed.
   void announce() const;
@@ -28,11 +29,17 @@ class PtyPort {
 
  private:
   void reopenLater();
+  // Makes the link point at target: a new link under a name nobody can guess, created
+  // exclusively, renamed over the old one. The directory must belong to the user or root and
+  // be writable by nobody else, or have the sticky bit (like /tmp), so that no other user can
+  // remove, rename or replace the link or its temporary name meanwhile.
+  bool pointLink(const std::string& target, std::string& error);
 
   asio::io_context& io_;
   Service& service_;
   std::string link_;
   std::string slaveName_;
+  int dir_ = -1;  // the link's directory, held open so it cannot be swapped under the link
   int hold_ = -1;
   bool linked_ = false;
 };

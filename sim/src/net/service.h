@@ -2,6 +2,8 @@
 // connections behave.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <iostream>
 #include <string>
 
@@ -10,10 +12,24 @@
 
 namespace kelvor::sim::net {
 
+// What one peer may cost the simulator. A TCP peer that breaks a limit is disconnected; on a
+// serial line or pseudo-terminal, which stays open for the next client, a frame that does not
+// complete in time is dropped instead.
+struct PeerLimits {
+  // TCP peers served at once; the next ones get KLV_C_TOO_MANY_CONNECTIONS.
+  size_t maxConnections = 64;
+  // A frame that has begun to arrive must be complete within this, and a frame being sent
+  // must leave within it. An idle peer, with no frame begun, may stay as long as it likes.
+  std::chrono::milliseconds frameDeadline{5000};
+  // Bytes a TCP peer may send that form no frame, counted from its last frame.
+  size_t maxGarbage = 64 * 1024;
+};
+
 struct Service {
   dispatch::Dispatcher& dispatcher;
   bool trace = false;  // print every frame to stderr
   long dropAfter = 0;  // after answering this many requests, hang up at the next (0: never)
+  PeerLimits limits{};
 
   void traceFrame(const std::string& who, const proto::Frame& f) const {
     if (trace) std::cerr << who << ' ' << proto::describeFrame(f) << std::endl;

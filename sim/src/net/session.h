@@ -1,14 +1,21 @@
 // One peer of the simulator on a stream (TCP socket, pseudo-terminal or serial port): reads
 // requests and answers them one after the other. While the motion a reply waits for runs, the
 // peer gets an "in progress" frame every kProgressInterval so that it keeps waiting.
+//
+// What a peer may cost is bounded (PeerLimits): a frame that has begun must arrive within the
+// frame deadline and a reply must leave within it; a TCP peer that sends more bytes than
+// maxGarbage that form no frame is disconnected. A peer that sends nothing is left alone.
 #pragma once
 
 #include <array>
 #include <asio.hpp>
 #include <chrono>
+#include <cstdint>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "dispatch/dispatcher.h"
@@ -27,8 +34,13 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
       : service_(service),
         stream_(std::move(stream)),
         timer_(stream_.get_executor()),
+        deadline_(stream_.get_executor()),
         name_(std::move(name)),
         onEnd_(std::move(onEnd)) {}
+
+  // Answers every request with code, executing none, and hangs up after the first reply: for
+  // a peer the simulator cannot serve. Call before start().
+  void refuseWith(int32_t code) { refusal_ = code; }
 
   void start() { readMore(); }
 
@@ -44,7 +56,16 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
     Clock::time_point nextProgress;
   };
 
+  // A TCP peer that breaks a limit is disconnected; a line stays open for the next client.
+  static constexpr bool kHangsUp = std::is_same_v<Stream, asio::ip::tcp::socket>;
+
   void readMore() {
+    // A frame has begun, or a refused peer has yet to send its request: it must arrive in time.
+    if (decoder_.buffered() > 0 || refusal_ != 0) {
+      guard("a frame did not arrive in time");
+    } else {
+      unguard();
+    }
     auto self = this->shared_from_this();
     stream_.async_read_some(asio::buffer(buf_), [self](const asio::error_code& ec, size_t n) {
       if (ec) {
@@ -58,8 +79,15 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
 
   void processNext() {
     while (auto frame = decoder_.next()) {
+      unguard();
+      garbageFrom_ = decoder_.discardedBytes();
       if (frame->type != proto::FrameType::kRequest) continue;
       serve(*frame);
+      return;
+    }
+    if (kHangsUp && decoder_.discardedBytes() - garbageFrom_ > service_.limits.maxGarbage) {
+      hangUp("sent more than " + std::to_string(service_.limits.maxGarbage) +
+             " bytes that form no frame");
       return;
     }
     readMore();
@@ -67,6 +95,10 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
 
   void serve(const proto::Frame& req) {
     service_.traceFrame(name_, req);
+    if (refusal_ != 0) {
+      send(replyFrame(req.seq, req.func, dispatch::Dispatcher::answer(refusal_)), true);
+      return;
+    }
     if (service_.dropAfter > 0 && requests_ >= service_.dropAfter) {
       // Hang up instead of answering; the peer has read every earlier reply.
       service_.traceNote(name_, "dropping the connection");
@@ -74,13 +106,43 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
       return;
     }
     ++requests_;
-    Outcome outcome = service_.dispatcher.execute(req.func, req.payload);
+    Outcome outcome = service_.dispatcher.execute(peer_, req.func, req.payload);
     if (outcome.motion) {
       awaitMotion({req.seq, req.func, std::move(outcome), Clock::now() + kProgressInterval});
       return;
     }
     const auto replyAt = Clock::now() + outcome.delay;
     holdThenReply(replyFrame(req.seq, req.func, std::move(outcome)), replyAt, false);
+  }
+
+  // Arms the frame deadline unless it runs already; when it passes, a TCP peer is
+  // disconnected and a line drops the frame it has begun.
+  void guard(const char* breach) {
+    if (guarded_) return;
+    guarded_ = true;
+    deadline_.expires_after(service_.limits.frameDeadline);
+    auto self = this->shared_from_this();
+    deadline_.async_wait([self, breach, armed = ++guards_](const asio::error_code& ec) {
+      if (ec || !self->guarded_ || armed != self->guards_) return;
+      self->guarded_ = false;
+      if (kHangsUp) {
+        self->hangUp(breach);
+      } else {
+        self->service_.traceNote(self->name_, "dropping an incomplete frame");
+        self->decoder_.reset();
+      }
+    });
+  }
+
+  void unguard() {
+    if (!guarded_) return;
+    guarded_ = false;
+    deadline_.cancel();
+  }
+
+  void hangUp(const std::string& why) {
+    std::cerr << "kelvor-sim: " << name_ << " disconnected: " << why << std::endl;
+    end();
   }
 
   static proto::Frame replyFrame(uint16_t seq, uint16_t func, Outcome&& outcome) {
@@ -150,11 +212,32 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
     p.seq = seq;
     p.func = func;
     service_.traceFrame(name_, p);
+    write(proto::encodeFrame(p), std::move(then));
+  }
+
+  // Sends a reply, then reads on or, when last, hangs up.
+  void send(proto::Frame reply, bool last = false) {
+    service_.traceFrame(name_, reply);
     auto self = this->shared_from_this();
-    auto bytes = std::make_shared<std::vector<uint8_t>>(proto::encodeFrame(p));
+    write(proto::encodeFrame(reply), [self, last] {
+      if (last) {
+        self->end();
+      } else {
+        self->processNext();
+      }
+    });
+  }
+
+  // Writes bytes, then runs then; a TCP peer that does not take them in time is disconnected.
+  template <class Then>
+  void write(std::vector<uint8_t> frame, Then then) {
+    if (kHangsUp) guard("a reply could not be sent in time");
+    auto self = this->shared_from_this();
+    auto bytes = std::make_shared<std::vector<uint8_t>>(std::move(frame));
     asio::async_write(
         stream_, asio::buffer(*bytes),
         [self, bytes, then = std::move(then)](const asio::error_code& ec, size_t) mutable {
+          self->unguard();
           if (ec) {
             self->end();
             return;
@@ -163,36 +246,32 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
         });
   }
 
-  void send(proto::Frame reply) {
-    service_.traceFrame(name_, reply);
-    auto self = this->shared_from_this();
-    auto bytes = std::make_shared<std::vector<uint8_t>>(proto::encodeFrame(reply));
-    asio::async_write(stream_, asio::buffer(*bytes),
-                      [self, bytes](const asio::error_code& ec, size_t) {
-                        if (ec) {
-                          self->end();
-                          return;
-                        }
-                        self->processNext();
-                      });
-  }
-
   void end() {
     if (ended_) return;
     ended_ = true;
     asio::error_code ignored;
     timer_.cancel();
+    unguard();
     stream_.close(ignored);
     if (onEnd_) onEnd_();
   }
 
   Service& service_;
   Stream stream_;
-  asio::steady_timer timer_;
+  asio::steady_timer timer_;     // holds a reply back (motions, --delay)
+  asio::steady_timer deadline_;  // the frame deadline
   std::string name_;
   std::function<void()> onEnd_;
   proto::Decoder decoder_;
-  std::array<uint8_t, 4096> buf_{};
+  // One read at a time: a few requests, but little decoding work when the bytes are hostile
+  // (each 0xA5 0x5A in garbage may cost a CRC over a whole frame), so that one peer's bytes
+  // never hold up the others for long.
+  std::array<uint8_t, 512> buf_{};
+  dispatch::Dispatcher::Peer peer_;
+  uint64_t garbageFrom_ = 0;  // the decoder's discarded bytes at the last frame
+  uint64_t guards_ = 0;       // deadlines armed so far; a stale expiry is ignored
+  bool guarded_ = false;
+  int32_t refusal_ = 0;
   long requests_ = 0;
   bool ended_ = false;
 };

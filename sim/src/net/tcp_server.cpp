@@ -1,11 +1,42 @@
 #include "net/tcp_server.h"
 
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 
+#include "kelvor.h"
 #include "net/session.h"
 
 namespace kelvor::sim::net {
+
+namespace {
+
+// TCP keepalive: a peer silent for kKeepIdle is probed every kKeepInterval; after kKeepProbes
+// unanswered probes it is taken for dead and its session ends.
+constexpr int kKeepIdleS = 60;
+constexpr int kKeepIntervalS = 10;
+constexpr int kKeepProbes = 3;
+
+void keepAlive(asio::ip::tcp::socket& socket) {
+  const int fd = socket.native_handle();
+  const int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kKeepIdleS, sizeof kKeepIdleS);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepIntervalS, sizeof kKeepIntervalS);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepProbes, sizeof kKeepProbes);
+}
+
+int openSpare() { return ::open("/dev/null", O_RDONLY | O_CLOEXEC); }
+
+}  // namespace
 
 bool parseEndpoint(const std::string& text, asio::ip::tcp::endpoint& ep, std::string& error) {
   std::string host, port;
@@ -38,27 +69,86 @@ bool parseEndpoint(const std::string& text, asio::ip::tcp::endpoint& ep, std::st
   return true;
 }
 
+bool isLoopback(const asio::ip::address& address) {
+  if (address.is_v4()) return address.to_v4().is_loopback();
+  const asio::ip::address_v6 v6 = address.to_v6();
+  if (v6.is_v4_mapped()) return asio::ip::make_address_v4(asio::ip::v4_mapped, v6).is_loopback();
+  return v6.is_loopback();
+}
+
 TcpServer::TcpServer(asio::io_context& io, Service& service, const asio::ip::tcp::endpoint& ep)
-    : service_(service), acceptor_(io) {
+    : service_(service), acceptor_(io), resume_(io), spare_(openSpare()) {
   acceptor_.open(ep.protocol());
   acceptor_.set_option(asio::ip::tcp::acceptor::reuse_address(true));
   acceptor_.bind(ep);
   acceptor_.listen();
+  acceptor_.non_blocking(true);
+}
+
+TcpServer::~TcpServer() {
+  if (spare_ >= 0) ::close(spare_);
 }
 
 void TcpServer::accept() {
   acceptor_.async_accept([this](const asio::error_code& ec, asio::ip::tcp::socket socket) {
-    if (!ec) {
-      asio::error_code ignored;
-      socket.set_option(asio::ip::tcp::no_delay(true), ignored);
-      const auto peer = socket.remote_endpoint(ignored);
-      std::string name = "[tcp " + std::to_string(++count_) + "]";
-      service_.traceNote(
-          name, "connected from " + peer.address().to_string() + ':' + std::to_string(peer.port()));
-      std::make_shared<Session<asio::ip::tcp::socket>>(service_, std::move(socket), name, nullptr)
-          ->start();
+    if (ec == asio::error::operation_aborted) return;
+    if (ec) {
+      pause(ec);
+      return;
     }
-    if (ec != asio::error::operation_aborted) accept();
+    if (failing_) std::cerr << "kelvor-sim: accepting connections again" << std::endl;
+    failing_ = false;
+    serve(std::move(socket));
+    accept();
+  });
+}
+
+void TcpServer::serve(asio::ip::tcp::socket socket) {
+  asio::error_code ignored;
+  socket.set_option(asio::ip::tcp::no_delay(true), ignored);
+  keepAlive(socket);
+  const auto peer = socket.remote_endpoint(ignored);
+  std::string name = "[tcp " + std::to_string(++count_) + "]";
+  service_.traceNote(
+      name, "connected from " + peer.address().to_string() + ':' + std::to_string(peer.port()));
+  using TcpSession = Session<asio::ip::tcp::socket>;
+  if (served_ < service_.limits.maxConnections) {
+    ++served_;
+    std::make_shared<TcpSession>(service_, std::move(socket), name, [this] { --served_; })->start();
+  } else if (refusing_ < kMaxRefusing) {
+    ++refusing_;
+    service_.traceNote(name, "turned away: too many connections");
+    auto session =
+        std::make_shared<TcpSession>(service_, std::move(socket), name, [this] { --refusing_; });
+    session->refuseWith(KLV_C_TOO_MANY_CONNECTIONS);
+    session->start();
+  } else {
+    service_.traceNote(name, "closed: too many connections");
+  }
+}
+
+void TcpServer::pause(const asio::error_code& ec) {
+  const bool noDescriptors = ec == asio::error::no_descriptors || ec.value() == ENFILE;
+  if (noDescriptors && spare_ >= 0) {
+    ::close(spare_);
+    spare_ = -1;
+  }
+  if (!failing_) {
+    // Plain stdio: without descriptors to spare, even a sanitized build's checks of stream
+    // calls fail (they need a pipe).
+    std::fprintf(stderr, "kelvor-sim: cannot accept a connection: %s; retrying every %lld ms\n",
+                 ec.message().c_str(), static_cast<long long>(kAcceptPause.count()));
+  }
+  failing_ = true;
+  if (noDescriptors) {
+    // Closes the oldest waiting peer at once instead of leaving it to its timeout.
+    const int fd = ::accept4(acceptor_.native_handle(), nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd >= 0) ::close(fd);
+    spare_ = openSpare();
+  }
+  resume_.expires_after(kAcceptPause);
+  resume_.async_wait([this](const asio::error_code& e) {
+    if (!e) accept();
   });
 }
 

@@ -1,7 +1,10 @@
-// The TCP side of the simulator: accepts any number of peers, each with its own session.
+// The TCP side of the simulator: serves up to PeerLimits::maxConnections peers at once, each
+// with its own session, and turns the next ones away with KLV_C_TOO_MANY_CONNECTIONS.
 #pragma once
 
 #include <asio.hpp>
+#include <chrono>
+#include <cstddef>
 #include <string>
 
 #include "net/service.h"
@@ -11,19 +14,41 @@ namespace kelvor::sim::net {
 // Parses "ADDR:PORT" or "[V6ADDR]:PORT" (numeric addresses, port 0 to 65535).
 bool parseEndpoint(const std::string& text, asio::ip::tcp::endpoint& ep, std::string& error);
 
+// True for an address of this machine only: 127.0.0.0/8, ::1, or ::ffff:127.x.y.z.
+bool isLoopback(const asio::ip::address& address);
+
 class TcpServer {
  public:
+  // Peers turned away with a reply at once, beyond them a peer is closed without one.
+  static constexpr size_t kMaxRefusing = 16;
+  // How long accepting pauses after it failed (out of descriptors, for instance).
+  static constexpr std::chrono::milliseconds kAcceptPause{100};
+
   // Listens on ep; throws asio::system_error when it cannot.
   TcpServer(asio::io_context& io, Service& service, const asio::ip::tcp::endpoint& ep);
+  ~TcpServer();
+  TcpServer(const TcpServer&) = delete;
+  TcpServer& operator=(const TcpServer&) = delete;
+
   // The address it listens on, with the port chosen when ep had port 0.
   asio::ip::tcp::endpoint endpoint() const { return acceptor_.local_endpoint(); }
   // Starts accepting peers.
   void accept();
 
  private:
+  void serve(asio::ip::tcp::socket socket);
+  // After a failed accept: at the descriptor limit the oldest waiting peer is closed at once
+  // (with the spare descriptor), rather than left waiting; accepting resumes after a pause.
+  void pause(const asio::error_code& ec);
+
   Service& service_;
   asio::ip::tcp::acceptor acceptor_;
-  int count_ = 0;
+  asio::steady_timer resume_;
+  int spare_ = -1;  // a descriptor held back to accept and close a peer at the limit
+  size_t served_ = 0;
+  size_t refusing_ = 0;
+  long count_ = 0;
+  bool failing_ = false;  // the last accept failed; reported once until one succeeds
 };
 
 }  // namespace kelvor::sim::net

@@ -1,7 +1,9 @@
 // The state file: every kind of value comes back bit for bit, damaged files are refused.
 #include "model/state_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -15,6 +17,7 @@
 namespace kelvor::sim::model {
 namespace {
 
+using kelvor::test::TempDir;
 using kelvor::test::tempPath;
 
 template <class T>
@@ -142,6 +145,92 @@ TEST(StateFile, MissingFileStartsEmptyAndDamagedOnesAreRefused) {
     EXPECT_EQ(st.varI[1], 5) << "a refused file changes nothing";
   }
   ::unlink(path.c_str());
+}
+
+// What a request may not store, a file may not load: the controller would serve it cut or out
+// of its range.
+TEST(StateFile, EntriesBeyondTheRequestsLimitsAreRefused) {
+  const std::string longest = "kelvor-sim-state 2\nS 4 " + std::string(2 * kMaxVarS, 'a');
+  PersistentState st;
+  std::string error;
+  ASSERT_TRUE(parseState(longest + "\nend\n", st, error)) << error;
+  EXPECT_EQ(st.varS[4].size(), kMaxVarS);
+  ASSERT_TRUE(parseState("kelvor-sim-state 2\nIO 7 1\nend\n", st, error)) << error;
+
+  const std::pair<std::string, const char*> refused[] = {
+      {longest + "aa\nend\n", "S 4 is longer than 1024 bytes"},
+      {"kelvor-sim-state 2\nIO 7 5\nend\n", "IO 7 is neither 0 nor 1"},
+      {"kelvor-sim-state 2\nIO 7 -1\nend\n", "IO 7 is neither 0 nor 1"},
+      {"kelvor-sim-state 2\ntool 3 7fc00000 0 0 0 0 0 0\nend\n", "tool 3 is not a number"},
+      {"kelvor-sim-state 2\nwork 2 0 0 7f800000 0 0 0 0\nend\n", "work 2 is not a number"},
+      // An area whose I/O number is no I/O variable (3e9).
+      {"kelvor-sim-state 2\narea 1 0 0 0 0 0 0 0 0 0 4f32d05e 0 0 0 0\nend\n", "area 1: "},
+  };
+  for (const auto& [text, why] : refused) {
+    st = PersistentState{};
+    st.varI[1] = 5;
+    error.clear();
+    EXPECT_FALSE(parseState(text, st, error)) << text.substr(0, 60);
+    EXPECT_NE(error.find(why), std::string::npos) << error;
+    EXPECT_EQ(st.varI[1], 5) << "a refused file changes nothing";
+  }
+}
+
+TEST(StateFile, OnlyRegularFilesOfBoundedSizeAreRead) {
+  TempDir dir(0700);
+  PersistentState st;
+  std::string error;
+  // A FIFO in its place is refused at once instead of holding the start-up.
+  const std::string fifo = dir.path() + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(loadState(fifo, st, error));
+  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+  EXPECT_FALSE(loadState(dir.path(), st, error));
+
+  const std::string big = dir.path() + "/big";
+  {
+    std::ofstream os(big);
+    os << "kelvor-sim-state 2\n" << std::string(kMaxStateFileBytes, '\n') << "end\n";
+  }
+  error.clear();
+  EXPECT_FALSE(loadState(big, st, error));
+  EXPECT_NE(error.find("larger than a state file can be"), std::string::npos) << error;
+}
+
+// The temporary file is created exclusively under a fresh name: nothing planted beside the
+// state file is followed, overwritten or renamed into its place.
+TEST(StateFile, SavingFollowsNoPlantedLinkAndLeavesNothingBehind) {
+  TempDir dir(0700);
+  const std::string path = dir.path() + "/state";
+  const std::string victim = dir.path() + "/victim";
+  {
+    std::ofstream os(victim);
+    os << "precious";
+  }
+  ASSERT_EQ(::symlink(victim.c_str(), (path + ".tmp").c_str()), 0);
+  ASSERT_EQ(::symlink(victim.c_str(), (path + ".XXXXXX").c_str()), 0);
+  PersistentState st;
+  st.varI[2] = 7;
+  std::string error;
+  ASSERT_TRUE(saveState(path, st, error)) << error;
+  ASSERT_TRUE(saveState(path, st, error)) << error;
+  EXPECT_EQ(fileText(victim), "precious");
+  EXPECT_EQ(dir.entries(), (std::set<std::string>{"state", "state.tmp", "state.XXXXXX", "victim"}));
+  struct stat info;
+  ASSERT_EQ(::lstat(path.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISREG(info.st_mode));
+  EXPECT_EQ(info.st_mode & 077, 0u) << "the state is the user's own";
+  PersistentState back;
+  ASSERT_TRUE(loadState(path, back, error)) << error;
+  EXPECT_EQ(back.varI[2], 7);
+
+  // A directory where nothing can be created: the save fails and says where.
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0500), 0);
+  if (::access(dir.path().c_str(), W_OK) != 0) {  // root may write anyway
+    EXPECT_FALSE(saveState(path, st, error));
+    EXPECT_NE(error.find("temporary file next to " + path), std::string::npos) << error;
+  }
+  ::chmod(dir.path().c_str(), 0700);
 }
 
 }  // namespace

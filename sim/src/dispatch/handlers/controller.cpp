@@ -6,11 +6,11 @@ namespace kelvor::sim::dispatch::handlers {
 using model::Status;
 
 Status Hello(Call& c) {
-  c.arg<int32_t>();      // the client's protocol version: the client decides about a mismatch
+  c.arg<int32_t>();      // the client's protocol version, checked for its connection
   c.arg<std::string>();  // the client's name
   const model::Identity& id = c.ctl.identity();
   c.reply(static_cast<int32_t>(id.protocolVersion));
-  c.reply("kelvor-sim " + id.robotType + " " + id.serialNo);
+  c.reply(id.greeting());
   return {};
 }
 
