@@ -1,5 +1,7 @@
 #include "epoll_baseline.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -58,6 +60,9 @@ void serveEpollBaseline(int listenFd, std::span<const uint8_t> reply) {
           ::close(c);
           continue;
         }
+        // Like the simulator: small replies leave at once.
+        const int on = 1;
+        ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         peers[static_cast<size_t>(c)].have = 0;
         ev.data.fd = c;
         ::epoll_ctl(ep, EPOLL_CTL_ADD, c, &ev);
@@ -73,8 +78,8 @@ void serveEpollBaseline(int listenFd, std::span<const uint8_t> reply) {
       answerFrames(p, reply);
       // The peers wait for each reply before the next request, so a reply always fits the
       // socket's buffer; a short write would be a fault of the benchmark.
-      if (!p.out.empty() &&
-          ::send(fd, p.out.data(), p.out.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(p.out.size())) {
+      if (!p.out.empty() && ::send(fd, p.out.data(), p.out.size(), MSG_NOSIGNAL) !=
+                                static_cast<ssize_t>(p.out.size())) {
         std::perror("epoll baseline: send");
         std::exit(1);
       }

@@ -101,8 +101,8 @@ class Client {
 };
 
 const std::vector<uint8_t>& getRequest() {
-  static const std::vector<uint8_t> r =
-      frame(proto::FrameType::kRequest, proto::Func::get_VarI, proto::Writer().i32(kVariable).take());
+  static const std::vector<uint8_t> r = frame(proto::FrameType::kRequest, proto::Func::get_VarI,
+                                              proto::Writer().i32(kVariable).take());
   return r;
 }
 
@@ -247,10 +247,11 @@ double allocationsPerRequest() {
 }
 
 int run(double seconds, int rounds) {
-  std::printf("sim_throughput_bench (%s build): get_VarI back to back from each client process,\n"
-              "%.1f s per run, best of %d runs; kelvor-sim against a single-thread epoll server\n"
-              "answering the same frames\n\n",
-              KELVOR_BUILD_TYPE, seconds, rounds);
+  std::printf(
+      "sim_throughput_bench (%s build): get_VarI back to back from each client process,\n"
+      "%.1f s per run, best of %d runs; kelvor-sim against a single-thread epoll server\n"
+      "answering the same frames\n\n",
+      KELVOR_BUILD_TYPE, seconds, rounds);
   test::SimProcess sim;
   // The baseline answers with the very reply the simulator gives to the same request.
   std::vector<uint8_t> reply;

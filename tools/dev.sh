@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 packages=(build-essential cmake ninja-build pkg-config git qt6-base-dev libgtest-dev libgmock-dev
   googletest libbenchmark-dev libasio-dev libcli11-dev libeigen3-dev liborocos-kdl-dev
   nlohmann-json3-dev locales python3 fonts-dejavu-core fonts-liberation2 fonts-ipafont-gothic
-  clang-format clang-14 libclang-rt-14-dev
+  clang-format clang-14 libclang-rt-14-dev strace
   xvfb x11-utils xdotool imagemagick)
 
 install_deps() {

@@ -80,9 +80,15 @@ uint16_t crc16(const uint8_t* data, size_t size, uint16_t crc) {
 }
 
 std::vector<uint8_t> encodeFrame(const Frame& frame) {
-  if (frame.payload.size() > kMaxPayload) return {};
-  const size_t body = kMinBody + frame.payload.size();
   std::vector<uint8_t> out;
+  encodeFrame(frame, out);
+  return out;
+}
+
+void encodeFrame(const Frame& frame, std::vector<uint8_t>& out) {
+  out.clear();
+  if (frame.payload.size() > kMaxPayload) return;
+  const size_t body = kMinBody + frame.payload.size();
   out.reserve(kHeaderSize + body + kCrcSize);
   out.push_back(kMarker0);
   out.push_back(kMarker1);
@@ -97,7 +103,6 @@ std::vector<uint8_t> encodeFrame(const Frame& frame) {
   const uint16_t crc = crc16(out.data() + 2, out.size() - 2);
   out.push_back(static_cast<uint8_t>(crc & 0xFF));
   out.push_back(static_cast<uint8_t>(crc >> 8));
-  return out;
 }
 
 // ------------------------------------------------------------------------------------------
@@ -122,6 +127,12 @@ void Decoder::drop(size_t n) {
 }
 
 std::optional<Frame> Decoder::next() {
+  Frame f;
+  if (!next(f)) return std::nullopt;
+  return f;
+}
+
+bool Decoder::next(Frame& out) {
   for (;;) {
     // Skip to the next start marker. A lone first marker byte at the end is kept.
     size_t avail = buf_.size() - head_;
@@ -136,7 +147,7 @@ std::optional<Frame> Decoder::next() {
       drop(skip);
       continue;
     }
-    if (avail < kHeaderSize) return std::nullopt;
+    if (avail < kHeaderSize) return false;
     const size_t body = static_cast<size_t>(p[2]) | (static_cast<size_t>(p[3]) << 8);
     if (body < kMinBody || body > kMaxBody) {
       discarded_ += 1;
@@ -144,7 +155,7 @@ std::optional<Frame> Decoder::next() {
       continue;
     }
     const size_t total = kHeaderSize + body + kCrcSize;
-    if (avail < total) return std::nullopt;
+    if (avail < total) return false;
     const uint16_t want = crc16(p + 2, 2 + body);
     const uint16_t got = static_cast<uint16_t>(p[total - 2] | (p[total - 1] << 8));
     if (want != got) {
@@ -153,13 +164,12 @@ std::optional<Frame> Decoder::next() {
       drop(1);
       continue;
     }
-    Frame f;
-    f.type = static_cast<FrameType>(p[4]);
-    f.seq = static_cast<uint16_t>(p[5] | (p[6] << 8));
-    f.func = static_cast<uint16_t>(p[7] | (p[8] << 8));
-    f.payload.assign(p + kHeaderSize + kMinBody, p + kHeaderSize + body);
+    out.type = static_cast<FrameType>(p[4]);
+    out.seq = static_cast<uint16_t>(p[5] | (p[6] << 8));
+    out.func = static_cast<uint16_t>(p[7] | (p[8] << 8));
+    out.payload.assign(p + kHeaderSize + kMinBody, p + kHeaderSize + body);
     drop(total);
-    return f;
+    return true;
   }
 }
 

@@ -74,6 +74,8 @@ struct Frame {
 // Serialises a frame. The payload must not exceed kMaxPayload bytes; a longer one gives an
 // empty vector, since no peer would accept it.
 std::vector<uint8_t> encodeFrame(const Frame& frame);
+// The same into out, whose storage is reused: no allocation once it has held a frame as long.
+void encodeFrame(const Frame& frame, std::vector<uint8_t>& out);
 
 // Incremental frame decoder. Bytes are fed as they arrive; next() returns complete frames one
 // at a time. Garbage, bodies with an impossible length and frames with a bad CRC are skipped
@@ -83,6 +85,8 @@ class Decoder {
   void feed(const uint8_t* data, size_t size);
   // The next complete frame, or nothing when more bytes are needed.
   std::optional<Frame> next();
+  // The same into out, whose payload's storage is reused; false when more bytes are needed.
+  bool next(Frame& out);
   // Drops everything buffered (after a flush of the line).
   void reset();
 
@@ -101,6 +105,9 @@ class Decoder {
 // Little-endian payload writer. Floats and doubles are written as their bit patterns.
 class Writer {
  public:
+  Writer() = default;
+  // Writes into the storage of reuse, emptied first: no allocation while it is large enough.
+  explicit Writer(std::vector<uint8_t> reuse) : out_(std::move(reuse)) { out_.clear(); }
   Writer& i32(int32_t v);
   Writer& u16(uint16_t v);
   Writer& f32(float v);
