@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "client.h"
+#include "fuzz_support.h"
 #include "kelvor.h"
 #include "kelvor/protocol.h"
 #include "transport.h"
@@ -46,32 +47,9 @@ using proto::Frame;
 using proto::FrameType;
 using proto::Func;
 
-void require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "broken invariant: %s\n", what);
-    std::abort();
-  }
-}
+using kelvor::fuzz::require;
 
-// The fuzz input, read front to back.
-class Script {
- public:
-  Script(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
-  bool empty() const { return p_ == end_; }
-  uint8_t u8() { return p_ < end_ ? *p_++ : 0; }
-  uint16_t u16() { return static_cast<uint16_t>(u8() | (u8() << 8)); }
-  int32_t i32() { return static_cast<int32_t>(u16() | (static_cast<uint32_t>(u16()) << 16)); }
-  std::vector<uint8_t> bytes(size_t n) {
-    n = std::min(n, static_cast<size_t>(end_ - p_));
-    std::vector<uint8_t> out(p_, p_ + n);
-    p_ += n;
-    return out;
-  }
-
- private:
-  const uint8_t* p_;
-  const uint8_t* end_;
-};
+using kelvor::fuzz::Script;
 
 // A reply payload with code 0 and outputs shaped by sig, their content from the script.
 std::vector<uint8_t> shapedSuccess(Script& s, std::string_view sig) {

@@ -13,17 +13,13 @@
 #include <string>
 
 #include "com_ports.h"
+#include "fuzz_support.h"
 
 namespace {
 
 using kelvor::lib::ConnectionTarget;
 
-void require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "broken invariant: %s\n", what);
-    std::abort();
-  }
-}
+using kelvor::fuzz::require;
 
 std::string canonical(const ConnectionTarget& t) {
   if (t.kind == ConnectionTarget::Kind::kTcp) {

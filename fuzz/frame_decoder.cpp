@@ -12,18 +12,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz_support.h"
 #include "kelvor/protocol.h"
 
 namespace {
 
 using namespace kelvor::proto;
 
-void require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "broken invariant: %s\n", what);
-    std::abort();
-  }
-}
+using kelvor::fuzz::require;
 
 // Reads a payload along sig and writes it again; equal to the input when sig matches.
 std::vector<uint8_t> rewrite(std::string_view sig, const std::vector<uint8_t>& payload) {

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "dispatch/dispatcher.h"
+#include "fuzz_support.h"
 #include "kelvor/protocol.h"
 #include "model/clock.h"
 #include "model/controller.h"
@@ -38,31 +39,9 @@ namespace {
 using namespace kelvor;
 using namespace kelvor::sim;
 
-void require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "broken invariant: %s\n", what);
-    std::abort();
-  }
-}
+using kelvor::fuzz::require;
 
-class Script {
- public:
-  Script(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
-  bool empty() const { return p_ == end_; }
-  uint8_t u8() { return p_ < end_ ? *p_++ : 0; }
-  uint16_t u16() { return static_cast<uint16_t>(u8() | (u8() << 8)); }
-  uint32_t u32() { return u16() | (static_cast<uint32_t>(u16()) << 16); }
-  std::vector<uint8_t> bytes(size_t n) {
-    n = std::min(n, static_cast<size_t>(end_ - p_));
-    std::vector<uint8_t> out(p_, p_ + n);
-    p_ += n;
-    return out;
-  }
-
- private:
-  const uint8_t* p_;
-  const uint8_t* end_;
-};
+using kelvor::fuzz::Script;
 
 // Integers a rule is likely to draw a line at, then any.
 int32_t intValue(Script& s) {

@@ -9,18 +9,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_support.h"
 #include "model/state_file.h"
 
 namespace {
 
 using namespace kelvor::sim::model;
 
-void require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "broken invariant: %s\n", what);
-    std::abort();
-  }
-}
+using kelvor::fuzz::require;
 
 template <class Table>
 bool finiteRecords(const Table& table) {
