@@ -22,7 +22,7 @@ packages=(build-essential cmake ninja-build pkg-config git qt6-base-dev libgtest
   googletest libbenchmark-dev libasio-dev libcli11-dev libeigen3-dev liborocos-kdl-dev
   nlohmann-json3-dev locales python3
   clang-format clang-14 libclang-rt-14-dev
-  xvfb x11-utils xdotool imagemagick linux-perf
+  xvfb x11-utils xdotool imagemagick linux-perf strace
   help2man librsvg2-bin dpkg-dev file lintian desktop-file-utils man-db)
 mapfile -t fonts < <(grep -v '^#' tester/font-packages.txt)  # the window's fonts
 packages+=("${fonts[@]}")

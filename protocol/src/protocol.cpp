@@ -85,6 +85,10 @@ std::vector<uint8_t> encodeFrame(const Frame& frame) {
   return out;
 }
 
+void encodeFrame(const Frame& frame, std::vector<uint8_t>& out) {
+  encodeFrame(frame.type, frame.seq, frame.func, frame.payload.data(), frame.payload.size(), out);
+}
+
 bool encodeFrame(FrameType type, uint16_t seq, uint16_t func, const uint8_t* payload, size_t size,
                  std::vector<uint8_t>& out) {
   out.clear();

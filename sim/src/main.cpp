@@ -34,6 +34,7 @@ struct Options {
   std::string ptyLink;
   std::string serialDevice;
   int baud = 115200;
+  long lineRate = 0;
   std::string stateFile;
   bool trace = false;
   std::vector<std::string> fails;
@@ -109,6 +110,13 @@ void defineOptions(CLI::App& app, Options& opt) {
   app.add_option("--baud", opt.baud, "baud rate of --serial (8N1)")
       ->type_name("N")
       ->check(CLI::IsMember({9600, 19200, 38400, 57600, 115200}))
+      ->capture_default_str();
+  app.add_option("--line-rate", opt.lineRate,
+                 "send on the pty and the serial port no faster than a serial line of BAUD "
+                 "bits per second, 10 bits a byte (start, 8 data, stop bit), as a real "
+                 "controller's line would; 0 sends as fast as the port takes the bytes")
+      ->type_name("BAUD")
+      ->check(CLI::Range(0L, 4000000L))
       ->capture_default_str();
   app.add_option("--state", opt.stateFile, "keep the persistent state in FILE")->type_name("FILE");
   app.add_flag("--trace", opt.trace, "print every request and reply to stderr");
@@ -204,6 +212,7 @@ int run(const Options& opt) {
   dispatch::Dispatcher dispatcher(controller, clock, std::move(faults), std::move(store));
   net::Service service{dispatcher, opt.trace, opt.dropAfter};
   service.limits.maxConnections = opt.maxConnections;
+  service.lineRate = opt.lineRate;
 
   std::signal(SIGPIPE, SIG_IGN);
   asio::io_context io;

@@ -118,6 +118,37 @@ TEST(Decoder, ConsumesExactlyOneFrameAtATime) {
   EXPECT_EQ(f->seq, 2);
 }
 
+// The forms that reuse their caller's storage give the same bytes and frames as the others.
+TEST(Decoder, ReusingFormsMatchTheAllocatingOnes) {
+  Frame big;
+  big.seq = 9;
+  big.func = 0x0090;
+  big.payload.assign(300, 0x5A);
+  Frame small = big;
+  small.payload.assign(4, 0xA5);
+  std::vector<uint8_t> wire;
+  Decoder d;
+  Frame out;
+  for (const Frame* f : {&big, &small, &big}) {
+    encodeFrame(*f, wire);
+    EXPECT_EQ(wire, encodeFrame(*f));
+    d.feed(wire.data(), wire.size());
+    ASSERT_TRUE(d.next(out));
+    EXPECT_EQ(out.seq, f->seq);
+    EXPECT_EQ(out.payload, f->payload);
+    EXPECT_FALSE(d.next(out));
+  }
+  const uint8_t* storage = wire.data();
+  encodeFrame(small, wire);
+  EXPECT_EQ(wire.data(), storage) << "a shorter frame fits the storage it had";
+
+  std::vector<uint8_t> reused = Writer().i32(1).i32(2).i32(3).take();
+  const uint8_t* kept = reused.data();
+  const std::vector<uint8_t> again = Writer(std::move(reused)).i32(7).take();
+  EXPECT_EQ(again, Writer().i32(7).take()) << "what was there is gone";
+  EXPECT_EQ(again.data(), kept);
+}
+
 TEST(Decoder, ResynchronisesAfterGarbageAndDamage) {
   const Frame good = makeFrame(7, 0x0097, Writer().i32(1).str("ab  ").take());
   const auto bytes = encodeFrame(good);

@@ -78,6 +78,8 @@ std::vector<uint8_t> encodeFrame(const Frame& frame);
 // allocating. False (out empty) when the payload is too long.
 bool encodeFrame(FrameType type, uint16_t seq, uint16_t func, const uint8_t* payload, size_t size,
                  std::vector<uint8_t>& out);
+// The same for a whole frame.
+void encodeFrame(const Frame& frame, std::vector<uint8_t>& out);
 
 // Incremental frame decoder. Bytes are fed as they arrive; next() returns complete frames one
 // at a time. Garbage, bodies with an impossible length and frames with a bad CRC are skipped
@@ -107,6 +109,9 @@ class Decoder {
 // Little-endian payload writer. Floats and doubles are written as their bit patterns.
 class Writer {
  public:
+  Writer() = default;
+  // Writes into the storage of reuse, emptied first: no allocation while it is large enough.
+  explicit Writer(std::vector<uint8_t> reuse) : out_(std::move(reuse)) { out_.clear(); }
   Writer& i32(int32_t v);
   Writer& u16(uint16_t v);
   Writer& f32(float v);

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,13 @@ namespace kelvor::sim::dispatch {
 
 class Call {
  public:
-  Call(model::Controller& controller, const std::vector<uint8_t>& payload)
-      : ctl(controller), in_(payload) {}
+  // The reply is written into the storage of reply, which the dispatcher reuses from request
+  // to request: the success code first, then the outputs.
+  Call(model::Controller& controller, const std::vector<uint8_t>& payload,
+       std::vector<uint8_t> reply = {})
+      : ctl(controller), in_(payload), out_(std::move(reply)) {
+    out_.i32(KLV_OK);
+  }
 
   model::Controller& ctl;
 
@@ -73,10 +79,15 @@ class Call {
   bool consumedRequest() const { return in_.ok(); }
   // False when an output could not be encoded (a string longer than the protocol allows).
   bool outputsFit() const { return !out_.fail(); }
-  const std::vector<uint8_t>& outputs() const { return out_.bytes(); }
+  std::span<const uint8_t> outputs() const {
+    return std::span<const uint8_t>(out_.bytes()).subspan(kCodeSize);
+  }
+  // The whole reply, the success code and the outputs; the call is done with it.
+  std::vector<uint8_t> takeReply() { return out_.take(); }
   std::optional<model::MotionId> awaitedMotion() const { return awaited_; }
 
  private:
+  static constexpr size_t kCodeSize = 4;
   proto::Reader in_;
   proto::Writer out_;
   std::optional<model::MotionId> awaited_;

@@ -10,14 +10,19 @@ namespace kelvor::sim::dispatch {
 
 Dispatcher::Outcome Dispatcher::answer(int32_t code) {
   Outcome out;
-  out.code = code;
-  out.reply = proto::Writer().i32(code).take();
+  answer(code, out);
   return out;
 }
 
-Dispatcher::Outcome Dispatcher::refuse(model::Status refusal) {
+void Dispatcher::answer(int32_t code, Outcome& out) {
+  out.code = code;
+  out.reply = proto::Writer(std::move(out.reply)).i32(code).take();
+  out.motion.reset();
+}
+
+void Dispatcher::refuse(model::Status refusal, Outcome& out) {
   ctl_.latch(refusal);
-  return answer(refusal.code);
+  answer(refusal.code, out);
 }
 
 bool Dispatcher::storeChanges() {
@@ -30,57 +35,68 @@ bool Dispatcher::storeChanges() {
 
 Dispatcher::Outcome Dispatcher::execute(Peer& peer, uint16_t func,
                                         const std::vector<uint8_t>& payload) {
-  const bool hello = func == static_cast<uint16_t>(proto::Func::Hello);
-  if (!hello && !peer.greeted) return answer(KLV_C_HANDSHAKE_REQUIRED);
-  if (hello &&
-      proto::matchesSignature(proto::findFunc(func)->request, payload.data(), payload.size())) {
-    const int32_t version = proto::Reader(payload).i32();
-    if (version != ctl_.identity().protocolVersion) return answer(KLV_C_PROTOCOL_VERSION);
-  }
-  Outcome out = execute(func, payload);
-  if (hello && out.code == KLV_OK) peer.greeted = true;
+  Outcome out;
+  execute(peer, func, payload, out);
   return out;
 }
 
+void Dispatcher::execute(Peer& peer, uint16_t func, const std::vector<uint8_t>& payload,
+                         Outcome& out) {
+  out.delay = std::chrono::milliseconds(0);
+  const bool hello = func == static_cast<uint16_t>(proto::Func::Hello);
+  if (!hello && !peer.greeted) return answer(KLV_C_HANDSHAKE_REQUIRED, out);
+  if (hello &&
+      proto::matchesSignature(proto::findFunc(func)->request, payload.data(), payload.size())) {
+    const int32_t version = proto::Reader(payload).i32();
+    if (version != ctl_.identity().protocolVersion) return answer(KLV_C_PROTOCOL_VERSION, out);
+  }
+  run(func, payload, out);
+  if (hello && out.code == KLV_OK) peer.greeted = true;
+}
+
 Dispatcher::Outcome Dispatcher::execute(uint16_t func, const std::vector<uint8_t>& payload) {
+  Outcome out;
+  run(func, payload, out);
+  return out;
+}
+
+void Dispatcher::run(uint16_t func, const std::vector<uint8_t>& payload, Outcome& out) {
   ctl_.tick(clock_.now());
   const std::chrono::milliseconds delay(faults_.delayFor(func));
   if (const auto code = faults_.takeFailure(func)) {
     // Answered without executing. A positive code is latched like a real refusal; code 0 is a
     // success reply without outputs.
-    Outcome out;
     if (*code > 0) {
       char text[64];
       std::snprintf(text, sizeof text, "Injected fault (0x%X)", static_cast<uint32_t>(*code));
-      out = refuse({*code, text});
+      refuse({*code, text}, out);
     } else {
-      out = answer(*code);
+      answer(*code, out);
     }
     out.delay = delay;
-    return out;
+    return;
   }
 
   // A write takes effect only once it is stored: apply, store, then keep or undo.
   std::optional<model::PersistentState> before;
   if (store_) before = ctl_.persistent();
-  Outcome out;
   const proto::FuncInfo* info = proto::findFunc(func);
   const Handler handler = findHandler(func);
   if (!info || !handler) {
-    out = refuse(KLV_C_UNKNOWN_FUNCTION);
+    refuse(KLV_C_UNKNOWN_FUNCTION, out);
   } else if (!proto::matchesSignature(info->request, payload.data(), payload.size())) {
-    out = refuse(KLV_C_BAD_REQUEST);
+    refuse(KLV_C_BAD_REQUEST, out);
   } else {
-    Call call(ctl_, payload);
+    Call call(ctl_, payload, std::move(out.reply));
     const model::Status status = handler(call);
+    out.reply = call.takeReply();
     if (!status.ok()) {
-      out = refuse(status);
+      refuse(status, out);
     } else if (!call.outputsFit()) {
-      out = refuse({KLV_C_VALUE_OUT_OF_RANGE, "Reply too long for the protocol"});
+      refuse({KLV_C_VALUE_OUT_OF_RANGE, "Reply too long for the protocol"}, out);
     } else {
-      out.reply = proto::Writer().i32(KLV_OK).take();
-      const auto& outputs = call.outputs();
-      out.reply.insert(out.reply.end(), outputs.begin(), outputs.end());
+      out.code = KLV_OK;
+      out.motion.reset();
       // Only the functions that move the arm (functions.def) keep a client waiting.
       if (info->kind == proto::FuncKind::kMotion) out.motion = call.awaitedMotion();
     }
@@ -88,10 +104,9 @@ Dispatcher::Outcome Dispatcher::execute(uint16_t func, const std::vector<uint8_t
   // Whatever the answer, a change is stored before it leaves.
   if (!storeChanges()) {
     if (before) ctl_.revertWrites(std::move(*before));
-    out = refuse(KLV_C_STORAGE_FAILED);
+    refuse(KLV_C_STORAGE_FAILED, out);
   }
   out.delay = delay;
-  return out;
 }
 
 void Dispatcher::halt() {
@@ -111,11 +126,7 @@ std::optional<model::Duration> Dispatcher::awaitMotion(Outcome& outcome) {
                                                     : model::Duration::zero());
   }
   outcome.motion.reset();
-  if (!progress.result.ok()) {
-    const auto delay = outcome.delay;
-    outcome = refuse(progress.result);
-    outcome.delay = delay;
-  }
+  if (!progress.result.ok()) refuse(progress.result, outcome);
   return std::nullopt;
 }
 

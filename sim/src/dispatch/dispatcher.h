@@ -43,6 +43,9 @@ class Dispatcher {
   // another protocol version than the controller's is refused with KLV_C_PROTOCOL_VERSION.
   // Neither refusal is latched: they concern only that connection.
   Outcome execute(Peer& peer, uint16_t func, const std::vector<uint8_t>& payload);
+  // The same into out, whose reply's storage is reused: a request that needs no more room
+  // than the last one allocates nothing.
+  void execute(Peer& peer, uint16_t func, const std::vector<uint8_t>& payload, Outcome& out);
   // Brings the controller to the clock's time and executes one request, as on a connection
   // whose handshake has succeeded.
   Outcome execute(uint16_t func, const std::vector<uint8_t>& payload);
@@ -61,8 +64,12 @@ class Dispatcher {
   static Outcome answer(int32_t code);
 
  private:
-  // A reply with code alone, latched as the controller's error.
-  Outcome refuse(model::Status refusal);
+  // Executes one request as on a greeted connection, into out.
+  void run(uint16_t func, const std::vector<uint8_t>& payload, Outcome& out);
+  // out becomes a reply with code alone, in out's storage.
+  static void answer(int32_t code, Outcome& out);
+  // The same, latched as the controller's error.
+  void refuse(model::Status refusal, Outcome& out);
   // Stores the persistent state when it changed; false when that failed.
   bool storeChanges();
 

@@ -30,6 +30,10 @@ struct Service {
   bool trace = false;  // print every frame to stderr
   long dropAfter = 0;  // after answering this many requests, hang up at the next (0: never)
   PeerLimits limits{};
+  // Bits per second at which the pseudo-terminal and serial port sessions send, ten bits a
+  // byte like a line of 8 data bits, a start and a stop bit; 0: as fast as the stream takes
+  // them. TCP peers are never paced.
+  long lineRate = 0;
 
   void traceFrame(const std::string& who, const proto::Frame& f) const {
     if (trace) std::cerr << who << ' ' << proto::describeFrame(f) << std::endl;

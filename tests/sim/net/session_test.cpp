@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "kelvor.h"
 #include "kelvor/protocol.h"
@@ -22,6 +23,36 @@ using proto::Frame;
 using proto::Func;
 using proto::Reader;
 using proto::Writer;
+
+// Requests sent in one go, more than one read takes at a time, the last one split across
+// two writes: each is answered, in order, and a peer that waits is not left waiting.
+TEST(SimProtocol, AnswersRequestsSentBackToBackInOrder) {
+  SimProcess sim;
+  RawClient c(sim.port());
+  ASSERT_EQ(c.call(1, Func::put_VarI, Writer().i32(2).i32(77).take()), KLV_OK);
+  std::vector<uint8_t> burst;
+  constexpr uint16_t kCount = 120;  // 15 bytes each: several reads' worth
+  for (uint16_t seq = 10; seq < 10 + kCount; ++seq) {
+    Frame get;
+    get.seq = seq;
+    get.func = static_cast<uint16_t>(Func::get_VarI);
+    get.payload = Writer().i32(2).take();
+    const auto bytes = proto::encodeFrame(get);
+    burst.insert(burst.end(), bytes.begin(), bytes.end());
+  }
+  const std::vector<uint8_t> head(burst.begin(), burst.end() - 7),
+      tail(burst.end() - 7, burst.end());
+  c.sendBytes(head);
+  for (uint16_t seq = 10; seq < 10 + kCount - 1; ++seq) {
+    const Frame r = c.reply();
+    ASSERT_EQ(r.seq, seq);
+    Reader rd(r.payload);
+    EXPECT_EQ(rd.i32(), KLV_OK);
+    EXPECT_EQ(rd.i32(), 77);
+  }
+  c.sendBytes(tail);
+  EXPECT_EQ(c.reply().seq, 10 + kCount - 1);
+}
 
 TEST(SimProtocol, AnswersAfterGarbageAndRejectsBadRequests) {
   SimProcess sim;
