@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <asio.hpp>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -28,6 +29,7 @@
 #include "dispatch/dispatcher.h"
 #include "kelvor/protocol.h"
 #include "net/service.h"
+#include "net/system_error.h"
 
 namespace kelvor::sim::net {
 
@@ -76,7 +78,7 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
   static constexpr bool kHangsUp = std::is_same_v<Stream, asio::ip::tcp::socket>;
 
   static bool wouldBlock(const asio::error_code& ec) {
-    return ec == asio::error::would_block || ec == asio::error::try_again;
+    return isSystemError(ec, EWOULDBLOCK) || isSystemError(ec, EAGAIN);
   }
 
   // Reads on: at once when bytes may be waiting, else once the stream is readable.

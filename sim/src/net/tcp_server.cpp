@@ -9,11 +9,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <memory>
 
 #include "kelvor.h"
 #include "net/session.h"
+#include "net/system_error.h"
 
 namespace kelvor::sim::net {
 
@@ -91,7 +93,7 @@ TcpServer::~TcpServer() {
 
 void TcpServer::accept() {
   acceptor_.async_accept([this](const asio::error_code& ec, asio::ip::tcp::socket socket) {
-    if (ec == asio::error::operation_aborted) return;
+    if (isSystemError(ec, ECANCELED)) return;  // the server is closing
     if (ec) {
       pause(ec);
       return;
@@ -128,7 +130,7 @@ void TcpServer::serve(asio::ip::tcp::socket socket) {
 }
 
 void TcpServer::pause(const asio::error_code& ec) {
-  const bool noDescriptors = ec == asio::error::no_descriptors || ec.value() == ENFILE;
+  const bool noDescriptors = isSystemError(ec, EMFILE) || isSystemError(ec, ENFILE);
   if (noDescriptors && spare_ >= 0) {
     ::close(spare_);
     spare_ = -1;
@@ -137,7 +139,7 @@ void TcpServer::pause(const asio::error_code& ec) {
     // Plain stdio: without descriptors to spare, even a sanitized build's checks of stream
     // calls fail (they need a pipe).
     std::fprintf(stderr, "kelvor-sim: cannot accept a connection: %s; retrying every %lld ms\n",
-                 ec.message().c_str(), static_cast<long long>(kAcceptPause.count()));
+                 std::strerror(ec.value()), static_cast<long long>(kAcceptPause.count()));
   }
   failing_ = true;
   if (noDescriptors) {
