@@ -7,8 +7,8 @@
 // maxGarbage that form no frame is disconnected. A peer that sends nothing is left alone.
 //
 // The stream is non-blocking and driven directly: a request that arrives whole is read,
-// executed and answered in one go, with one wait for the stream to become readable, one read
-// and one write, and no heap allocation (the request, the reply and the bytes on the wire
+// executed and answered in one go, with one wait for the stream, one read and one write (three
+// system calls) and no heap allocation (the request, the reply and the bytes on the wire
 // reuse their buffers). Only a reply the stream does not take at once goes out in the
 // background. On a line with a rate (Service::lineRate) the bytes leave at that rate.
 #pragma once
@@ -93,13 +93,16 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
       readNow();
       return;
     }
-    auto self = this->shared_from_this();
-    stream_.async_wait(Stream::wait_read, [self](const asio::error_code& ec) {
+    // A read, not a wait for readability: Asio keeps a descriptor registered for reading, so
+    // a read it is given costs no system call until the stream turns readable, and it reads
+    // as soon as it does; a wait would be re-armed (epoll_ctl) every time.
+    stream_.async_read_some(asio::buffer(buf_), [self = this->shared_from_this()](
+                                                    const asio::error_code& ec, size_t n) {
       if (ec) {
         self->end();
         return;
       }
-      self->readNow();
+      self->received(n);
     });
   }
 
@@ -116,6 +119,11 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
       end();
       return;
     }
+    received(n);
+  }
+
+  // Serves what a read of n bytes into buf_ brought, then reads on.
+  void received(size_t n) {
     decoder_.feed(buf_.data(), n);
     // A short read took everything there was; whatever comes later makes the stream readable
     // again. After a full one more may wait, which is read on the event loop's next turn so
