@@ -20,7 +20,7 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build pkg-config git qt6-base-dev libgtest-dev libgmock-dev
   googletest libbenchmark-dev libasio-dev libcli11-dev libeigen3-dev liborocos-kdl-dev
-  nlohmann-json3-dev locales python3
+  nlohmann-json3-dev libfontconfig-dev locales python3
   clang-format clang-14 libclang-rt-14-dev
   xvfb x11-utils xdotool imagemagick linux-perf strace
   help2man librsvg2-bin dpkg-dev file lintian desktop-file-utils man-db)

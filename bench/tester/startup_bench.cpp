@@ -65,21 +65,21 @@ class PaintWatch : public QObject {
 };
 
 int child(const std::string& what, int fd, int argc, char** argv) {
-  QApplication app(argc, argv);
-  PaintWatch watch(fd);
   if (what == "tester") {
+    FontConfigLoader fonts;  // as main() does, before the application object
+    QApplication app(argc, argv);
+    PaintWatch watch(fd);
     QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
-    TesterProgram program;
+    TesterProgram program(fonts);
     program.form.installEventFilter(&watch);
     program.form.show();
     return QApplication::exec();
   }
+  QApplication app(argc, argv);
+  PaintWatch watch(fd);
   QWidget window;
   window.resize(twipsToPixels(winDef::kClientWidth), twipsToPixels(winDef::kClientHeight));
-  QFont font(QString::fromLatin1(winDef::kFont));
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(winDef::kFontPixels);
-  window.setFont(font);
+  window.setFont(KelvorTesterForm::windowFont());
   QLabel label(QStringLiteral("Controller Infomation"), &window);
   label.move(10, 10);
   window.installEventFilter(&watch);

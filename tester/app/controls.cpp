@@ -161,9 +161,10 @@ FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent) {
   setTabKeyNavigation(false);  // Tab moves on to the next control
   setSelectionMode(QAbstractItemView::SingleSelection);
   setGridStyle(Qt::SolidLine);
-  setStyleSheet(
-      QStringLiteral("QTableWidget { gridline-color: rgb(192,192,192); "
-                     "background-color: rgb(128,128,128); }"));
+  // Dark gray where there are no cells; the cells keep the grid's colours (setCells).
+  QPalette empty = viewport()->palette();
+  empty.setColor(QPalette::Base, QColor(128, 128, 128));
+  viewport()->setPalette(empty);
 }
 
 void FlexGrid::setCells(int rows, int cols) {

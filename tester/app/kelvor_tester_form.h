@@ -87,6 +87,10 @@ class KelvorTesterForm : public QWidget {
   // The field name a conversion message uses for a text box ("X", "Len5", "Calset J1").
   static QString fieldCaption(const QWidget* field);
 
+  // The fonts of the window's controls and of its grids.
+  static QFont windowFont();
+  static QFont gridFont();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
