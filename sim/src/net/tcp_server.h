@@ -48,8 +48,11 @@ class TcpServer {
  private:
   // An event loop sessions run on, and how many run there now.
   struct Loop {
-    explicit Loop(asio::io_context& context) : io(context) {}
+    explicit Loop(asio::io_context& context) : io(context), opened(context) {}
     asio::io_context& io;
+    // An I/O object of the loop's from the start, so that the loop opens its descriptors (its
+    // epoll set, wake-up and timer descriptors) with the server, not with its first peer.
+    asio::steady_timer opened;
     std::atomic<size_t> sessions{0};
   };
 
