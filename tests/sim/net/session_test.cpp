@@ -186,7 +186,8 @@ TEST(SimThreads, PeersOnSeveralThreadsShareOneControllerAndEachRequestIsWhole) {
   ::unlink(state.c_str());
   {
     SimProcess sim({"--threads", std::to_string(kThreads), "--state", state, "--trace"}, trace);
-    EXPECT_EQ(threadsOf(sim.pid()), kThreads);
+    // At least: a sanitizer's runtime may add a thread of its own to a threaded process.
+    EXPECT_GE(threadsOf(sim.pid()), kThreads);
 
     // Peers hammer the controller at once, each its own variable and one they all share; a
     // mover drives the arm meanwhile and its reply waits for the motion.
