@@ -4,7 +4,9 @@
 // system calls (counted by strace attached to the running simulator) and heap allocations
 // (counted by the malloc of this program, around the simulator's server run in-process).
 //
-//   sim_throughput_bench [SECONDS_PER_RUN [ROUNDS]]
+//   sim_throughput_bench [SECONDS_PER_RUN [ROUNDS [KELVOR_SIM_OPTION...]]]
+//
+// Options after ROUNDS go to the simulator, to compare settings: --threads 1, for instance.
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -246,13 +248,18 @@ double allocationsPerRequest() {
   return perRequest;
 }
 
-int run(double seconds, int rounds) {
+int run(double seconds, int rounds, const std::vector<std::string>& simOptions) {
   std::printf(
       "sim_throughput_bench (%s build): get_VarI back to back from each client process,\n"
       "%.1f s per run, best of %d runs; kelvor-sim against a single-thread epoll server\n"
       "answering the same frames\n\n",
       KELVOR_BUILD_TYPE, seconds, rounds);
-  test::SimProcess sim;
+  if (!simOptions.empty()) {
+    std::string options;
+    for (const std::string& o : simOptions) options += ' ' + o;
+    std::printf("kelvor-sim options:%s\n\n", options.c_str());
+  }
+  test::SimProcess sim(simOptions);
   // The baseline answers with the very reply the simulator gives to the same request.
   std::vector<uint8_t> reply;
   {
@@ -304,9 +311,11 @@ int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 1.0;
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
   if (seconds <= 0 || rounds <= 0) {
-    std::fprintf(stderr, "usage: sim_throughput_bench [SECONDS_PER_RUN [ROUNDS]]\n");
+    std::fprintf(stderr,
+                 "usage: sim_throughput_bench [SECONDS_PER_RUN [ROUNDS [KELVOR_SIM_OPTION...]]]\n");
     return 2;
   }
   std::signal(SIGPIPE, SIG_IGN);
-  return kelvor::bench::run(seconds, rounds);
+  return kelvor::bench::run(seconds, rounds,
+                            std::vector<std::string>(argv + std::min(argc, 3), argv + argc));
 }

@@ -20,6 +20,16 @@ const std::vector<FuncInfo> kFuncs = {
 #undef KLV_FUNC
 };
 
+// kFuncs' entries by function number: findFunc() looks a number up instead of searching.
+const std::vector<const FuncInfo*> kFuncsById = [] {
+  std::vector<const FuncInfo*> byId;
+  for (const FuncInfo& f : kFuncs) {
+    if (f.id >= byId.size()) byId.resize(f.id + 1U, nullptr);
+    if (!byId[f.id]) byId[f.id] = &f;
+  }
+  return byId;
+}();
+
 // kCrcTables[k][b]: the CRC register, started at 0, after byte b and then k zero bytes. Eight
 // tables let crc16() take eight bytes per step.
 using CrcTables = std::array<std::array<uint16_t, 256>, 8>;
@@ -51,12 +61,7 @@ bool movesArm(uint16_t id) {
   return f && f->kind == FuncKind::kMotion;
 }
 
-const FuncInfo* findFunc(uint16_t id) {
-  for (const FuncInfo& f : kFuncs) {
-    if (f.id == id) return &f;
-  }
-  return nullptr;
-}
+const FuncInfo* findFunc(uint16_t id) { return id < kFuncsById.size() ? kFuncsById[id] : nullptr; }
 
 const FuncInfo* findFunc(std::string_view name) {
   for (const FuncInfo& f : kFuncs) {

@@ -2,12 +2,14 @@
 // pseudo-terminal or a serial port. This file only reads the command line and wires the
 // parts together: model (the controller), dispatch (requests to rules) and net (the peers).
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <asio.hpp>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -31,6 +33,7 @@ struct Options {
   std::string listen = "127.0.0.1:" + std::to_string(KLV_DEFAULT_PORT);
   bool allowRemote = false;
   size_t maxConnections = net::PeerLimits{}.maxConnections;
+  unsigned threads = std::max(1U, std::thread::hardware_concurrency());
   std::string ptyLink;
   std::string serialDevice;
   int baud = 115200;
@@ -101,6 +104,12 @@ void defineOptions(CLI::App& app, Options& opt) {
       ->type_name("N")
       ->check(CLI::Range(1, 4096))
       ->capture_default_str();
+  app.add_option("--threads", opt.threads,
+                 "threads serving TCP connections, each connection on one of them (the "
+                 "pseudo-terminal and the serial port on the first); requests still execute "
+                 "one at a time. Default: the number of processor cores")
+      ->type_name("N")
+      ->check(CLI::Range(1, 256));
   app.add_option("--pty", opt.ptyLink,
                  "also serve a new pseudo-terminal behind the virtual port COMn (129 to 256), or "
                  "make LINK a symbolic link to it")
@@ -215,13 +224,24 @@ int run(const Options& opt) {
   service.lineRate = opt.lineRate;
 
   std::signal(SIGPIPE, SIG_IGN);
-  asio::io_context io;
+  // One event loop per thread, each run by that thread alone (hence the concurrency hint);
+  // this thread runs the first, which also accepts, handles signals and serves the lines.
+  asio::io_context io(1);
+  std::vector<std::unique_ptr<asio::io_context>> moreLoops;
+  std::vector<asio::io_context*> moreLoopPointers;
+  for (unsigned i = 1; i < opt.threads; ++i) {
+    moreLoops.push_back(std::make_unique<asio::io_context>(1));
+    moreLoopPointers.push_back(moreLoops.back().get());
+  }
   asio::signal_set signals(io, SIGINT, SIGTERM);
-  signals.async_wait([&](const asio::error_code&, int) { io.stop(); });
+  signals.async_wait([&](const asio::error_code&, int) {
+    io.stop();
+    for (auto& loop : moreLoops) loop->stop();
+  });
 
   std::unique_ptr<net::TcpServer> tcp;
   try {
-    tcp = std::make_unique<net::TcpServer>(io, service, ep);
+    tcp = std::make_unique<net::TcpServer>(io, service, ep, moreLoopPointers);
   } catch (const std::exception& e) {
     return fail("cannot listen on " + opt.listen + ": " + e.what(), 1);
   }
@@ -238,6 +258,11 @@ int run(const Options& opt) {
     return fail(error, 1);
   }
 
+  // Every thread serves before the simulator says it is ready.
+  std::vector<std::thread> threads;
+  for (auto& loop : moreLoops) {
+    threads.emplace_back([&loop, work = asio::make_work_guard(*loop)] { loop->run(); });
+  }
   const auto local = tcp->endpoint();
   const std::string addr = local.address().is_v6() ? "[" + local.address().to_string() + "]"
                                                    : local.address().to_string();
@@ -250,6 +275,8 @@ int run(const Options& opt) {
   }
 
   io.run();
+  for (std::thread& t : threads) t.join();
+  // No request runs any more: the controller comes to rest and its state is stored.
   dispatcher.halt();
   if (pty) pty->removeLink();
   return 0;

@@ -42,6 +42,7 @@ Dispatcher::Outcome Dispatcher::execute(Peer& peer, uint16_t func,
 
 void Dispatcher::execute(Peer& peer, uint16_t func, const std::vector<uint8_t>& payload,
                          Outcome& out) {
+  const std::lock_guard hold(lock_);
   out.delay = std::chrono::milliseconds(0);
   const bool hello = func == static_cast<uint16_t>(proto::Func::Hello);
   if (!hello && !peer.greeted) return answer(KLV_C_HANDSHAKE_REQUIRED, out);
@@ -56,6 +57,7 @@ void Dispatcher::execute(Peer& peer, uint16_t func, const std::vector<uint8_t>& 
 
 Dispatcher::Outcome Dispatcher::execute(uint16_t func, const std::vector<uint8_t>& payload) {
   Outcome out;
+  const std::lock_guard hold(lock_);
   run(func, payload, out);
   return out;
 }
@@ -110,6 +112,7 @@ void Dispatcher::run(uint16_t func, const std::vector<uint8_t>& payload, Outcome
 }
 
 void Dispatcher::halt() {
+  const std::lock_guard hold(lock_);
   ctl_.tick(clock_.now());
   ctl_.halt();
   storeChanges();
@@ -117,6 +120,7 @@ void Dispatcher::halt() {
 
 std::optional<model::Duration> Dispatcher::awaitMotion(Outcome& outcome) {
   if (!outcome.motion) return std::nullopt;
+  const std::lock_guard hold(lock_);
   const model::Time now = clock_.now();
   ctl_.tick(now);
   storeChanges();

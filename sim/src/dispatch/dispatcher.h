@@ -1,11 +1,13 @@
 // Executes requests on the controller: the fault hooks first, then the function's handler, the
 // refusal latch and, before the reply leaves, storing the persistent state when it changed.
-// Not thread-safe: the simulator runs every request on one thread, so each one is atomic.
+// Thread-safe: every call holds the dispatcher's lock while it runs, so each request is atomic
+// whichever thread executes it.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,8 +60,6 @@ class Dispatcher {
   // The controller shuts down: a motion stops where the arm is and the state is stored.
   void halt();
 
-  model::Controller& controller() { return ctl_; }
-
   // A reply with code alone, not latched.
   static Outcome answer(int32_t code);
 
@@ -73,6 +73,7 @@ class Dispatcher {
   // Stores the persistent state when it changed; false when that failed.
   bool storeChanges();
 
+  std::mutex lock_;  // held by every call that reads or changes the controller
   model::Controller& ctl_;
   const model::Clock& clock_;
   Faults faults_;

@@ -1,5 +1,7 @@
 #include "dispatch/table.h"
 
+#include <array>
+
 #include "dispatch/handlers.h"
 
 namespace kelvor::sim::dispatch {
@@ -17,13 +19,21 @@ constexpr Entry kTable[] = {
 #undef KLV_FUNC
 };
 
+// kTable's handlers by function number: a request's handler is looked up, not searched for.
+constexpr auto kHandlersById = [] {
+  std::array<Handler, 0x100> byId{};
+  for (const Entry& e : kTable) {
+    // Function numbers are small; one beyond the array stops the build here.
+    if (e.func >= byId.size()) throw "function number beyond the look-up table";
+    if (!byId[e.func]) byId[e.func] = e.handler;
+  }
+  return byId;
+}();
+
 }  // namespace
 
 Handler findHandler(uint16_t func) {
-  for (const Entry& e : kTable) {
-    if (e.func == func) return e.handler;
-  }
-  return nullptr;
+  return func < kHandlersById.size() ? kHandlersById[func] : nullptr;
 }
 
 }  // namespace kelvor::sim::dispatch

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <memory>
 #include <random>
 
@@ -117,7 +116,7 @@ void PtyPort::reopenLater() {
   asio::post(io_, [this] {
     std::string error;
     if (!open(error)) {
-      std::cerr << "kelvor-sim: " << error << std::endl;
+      printLine("kelvor-sim: " + error);
       return;
     }
     // Announce the new line like the first one, for whoever waits for it.

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <iostream>
 #include <memory>
 
 #include "net/session.h"
@@ -24,7 +23,7 @@ bool serveSerialPort(asio::io_context& io, Service& service, const std::string& 
   ::tcflush(fd, TCIOFLUSH);
   using SerialSession = Session<asio::posix::stream_descriptor>;
   std::make_shared<SerialSession>(service, asio::posix::stream_descriptor(io, fd), "[serial]", [] {
-    std::cerr << "kelvor-sim: serial port closed" << std::endl;
+    printLine("kelvor-sim: serial port closed");
   })->start();
   return true;
 }

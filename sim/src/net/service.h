@@ -1,10 +1,12 @@
 // What every connection of the simulator shares: the dispatcher that executes requests, and how
-// connections behave.
+// connections behave. Connections may be served on several threads: the dispatcher serializes
+// the requests, and what a connection prints goes out a whole line at a time.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 #include <iostream>
+#include <mutex>
 #include <string>
 
 #include "dispatch/dispatcher.h"
@@ -25,6 +27,13 @@ struct PeerLimits {
   size_t maxGarbage = 64 * 1024;
 };
 
+// Writes line and a newline to stderr, whole even while other threads print.
+inline void printLine(const std::string& line) {
+  static std::mutex printing;
+  const std::lock_guard hold(printing);
+  std::cerr << line << std::endl;
+}
+
 struct Service {
   dispatch::Dispatcher& dispatcher;
   bool trace = false;  // print every frame to stderr
@@ -36,10 +45,10 @@ struct Service {
   long lineRate = 0;
 
   void traceFrame(const std::string& who, const proto::Frame& f) const {
-    if (trace) std::cerr << who << ' ' << proto::describeFrame(f) << std::endl;
+    if (trace) printLine(who + ' ' + proto::describeFrame(f));
   }
   void traceNote(const std::string& who, const std::string& note) const {
-    if (trace) std::cerr << who << ' ' << note << std::endl;
+    if (trace) printLine(who + ' ' + note);
   }
 };
 

@@ -20,7 +20,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <iostream>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -219,7 +218,7 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
   }
 
   void hangUp(const std::string& why) {
-    std::cerr << "kelvor-sim: " << name_ << " disconnected: " << why << std::endl;
+    printLine("kelvor-sim: " + name_ + " disconnected: " + why);
     end();
   }
 

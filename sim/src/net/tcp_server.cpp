@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <memory>
 
 #include "kelvor.h"
@@ -78,8 +77,11 @@ bool isLoopback(const asio::ip::address& address) {
   return v6.is_loopback();
 }
 
-TcpServer::TcpServer(asio::io_context& io, Service& service, const asio::ip::tcp::endpoint& ep)
+TcpServer::TcpServer(asio::io_context& io, Service& service, const asio::ip::tcp::endpoint& ep,
+                     const std::vector<asio::io_context*>& moreLoops)
     : service_(service), acceptor_(io), resume_(io), spare_(openSpare()) {
+  loops_.emplace_back(io);
+  for (asio::io_context* loop : moreLoops) loops_.emplace_back(*loop);
   acceptor_.open(ep.protocol());
   acceptor_.set_option(asio::ip::tcp::acceptor::reuse_address(true));
   acceptor_.bind(ep);
@@ -91,21 +93,32 @@ TcpServer::~TcpServer() {
   if (spare_ >= 0) ::close(spare_);
 }
 
-void TcpServer::accept() {
-  acceptor_.async_accept([this](const asio::error_code& ec, asio::ip::tcp::socket socket) {
-    if (isSystemError(ec, ECANCELED)) return;  // the server is closing
-    if (ec) {
-      pause(ec);
-      return;
-    }
-    if (failing_) std::cerr << "kelvor-sim: accepting connections again" << std::endl;
-    failing_ = false;
-    serve(std::move(socket));
-    accept();
-  });
+TcpServer::Loop& TcpServer::quietestLoop() {
+  Loop* quietest = &loops_.front();
+  for (Loop& loop : loops_) {
+    if (loop.sessions < quietest->sessions) quietest = &loop;
+  }
+  return *quietest;
 }
 
-void TcpServer::serve(asio::ip::tcp::socket socket) {
+void TcpServer::accept() {
+  // The peer's socket belongs to the loop that serves it from the start.
+  Loop& loop = quietestLoop();
+  acceptor_.async_accept(loop.io,
+                         [this, &loop](const asio::error_code& ec, asio::ip::tcp::socket socket) {
+                           if (isSystemError(ec, ECANCELED)) return;  // the server is closing
+                           if (ec) {
+                             pause(ec);
+                             return;
+                           }
+                           if (failing_) printLine("kelvor-sim: accepting connections again");
+                           failing_ = false;
+                           serve(std::move(socket), loop);
+                           accept();
+                         });
+}
+
+void TcpServer::serve(asio::ip::tcp::socket socket, Loop& loop) {
   asio::error_code ignored;
   socket.set_option(asio::ip::tcp::no_delay(true), ignored);
   keepAlive(socket);
@@ -114,19 +127,28 @@ void TcpServer::serve(asio::ip::tcp::socket socket) {
   service_.traceNote(
       name, "connected from " + peer.address().to_string() + ':' + std::to_string(peer.port()));
   using TcpSession = Session<asio::ip::tcp::socket>;
+  std::shared_ptr<TcpSession> session;
   if (served_ < service_.limits.maxConnections) {
     ++served_;
-    std::make_shared<TcpSession>(service_, std::move(socket), name, [this] { --served_; })->start();
+    session = std::make_shared<TcpSession>(service_, std::move(socket), name, [this, &loop] {
+      --loop.sessions;
+      --served_;
+    });
   } else if (refusing_ < kMaxRefusing) {
     ++refusing_;
     service_.traceNote(name, "turned away: too many connections");
-    auto session =
-        std::make_shared<TcpSession>(service_, std::move(socket), name, [this] { --refusing_; });
+    session = std::make_shared<TcpSession>(service_, std::move(socket), name, [this, &loop] {
+      --loop.sessions;
+      --refusing_;
+    });
     session->refuseWith(KLV_C_TOO_MANY_CONNECTIONS);
-    session->start();
   } else {
     service_.traceNote(name, "closed: too many connections");
+    return;
   }
+  ++loop.sessions;
+  // Everything the session does happens on its loop's thread, starting with its first read.
+  asio::post(loop.io, [session] { session->start(); });
 }
 
 void TcpServer::pause(const asio::error_code& ec) {

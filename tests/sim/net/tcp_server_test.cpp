@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <deque>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -36,20 +37,27 @@ using test::RawClient;
 // Room for a loaded machine on top of a limit: the point is that a peer is cut off at all.
 constexpr milliseconds kSlack{3000};
 
-// The simulator's TCP side on its own thread.
+// The simulator's TCP side on threads of its own: the first accepts, and each of them serves
+// peers on its own event loop.
 class LocalSim {
  public:
-  explicit LocalSim(PeerLimits limits) {
+  explicit LocalSim(PeerLimits limits, int threads = 1) {
     service_.limits = limits;
+    std::vector<asio::io_context*> more;
+    for (int i = 1; i < threads; ++i) more.push_back(&moreLoops_.emplace_back(1));
     server_ = std::make_unique<TcpServer>(
-        io_, service_, asio::ip::tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
+        io_, service_, asio::ip::tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0), more);
     server_->accept();
     port_ = server_->endpoint().port();
-    thread_ = std::thread([this] { io_.run(); });
+    threads_.emplace_back([this] { io_.run(); });
+    for (asio::io_context& loop : moreLoops_) {
+      threads_.emplace_back([&loop, work = asio::make_work_guard(loop)] { loop.run(); });
+    }
   }
   ~LocalSim() {
     io_.stop();
-    thread_.join();
+    for (asio::io_context& loop : moreLoops_) loop.stop();
+    for (std::thread& t : threads_) t.join();
   }
   int port() const { return port_; }
 
@@ -59,8 +67,9 @@ class LocalSim {
   dispatch::Dispatcher dispatcher_{controller_, clock_};
   Service service_{dispatcher_};
   asio::io_context io_;
+  std::deque<asio::io_context> moreLoops_;
   std::unique_ptr<TcpServer> server_;
-  std::thread thread_;
+  std::vector<std::thread> threads_;
   int port_ = 0;
 };
 
@@ -151,9 +160,10 @@ TEST(TcpServer, APeerThatDoesNotTakeItsRepliesIsCutOff) {
       << "still answering after " << received << " bytes";
 }
 
+// On several threads, where peers end on other threads than the one that accepts them.
 TEST(TcpServer, PeersBeyondTheCapAreTurnedAwayWithACodeAndTheirPlaceIsFreedLater) {
   const milliseconds deadline{300};
-  LocalSim sim(limits(deadline, 64 * 1024, 2));
+  LocalSim sim(limits(deadline, 64 * 1024, 2), 3);
   auto first = std::make_unique<RawClient>(sim.port());
   RawClient second(sim.port());
   RawClient third(sim.port(), false);
