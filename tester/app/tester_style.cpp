@@ -16,8 +16,8 @@ constexpr int kFrameTopMargin = 3;
 }  // namespace
 
 TesterStyle::TesterStyle(QStyle* base)
-    : QProxyStyle(base), fusion_(baseStyle()->name().compare(QLatin1String("fusion"),
-                                                             Qt::CaseInsensitive) == 0) {}
+    : QProxyStyle(base),
+      fusion_(baseStyle()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) == 0) {}
 
 void TesterStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
                                 QPainter* painter, const QWidget* widget) const {
