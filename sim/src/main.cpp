@@ -225,14 +225,16 @@ int run(const Options& opt) {
 
   std::signal(SIGPIPE, SIG_IGN);
   // One event loop per thread, each run by that thread alone (hence the concurrency hint);
-  // this thread runs the first, which also accepts, handles signals and serves the lines.
-  asio::io_context io(1);
+  // this thread runs the first, which also accepts, handles signals and serves the lines. The
+  // other loops are made first so that they end last: an accept still pending on the first
+  // loop when the program ends holds a socket of theirs.
   std::vector<std::unique_ptr<asio::io_context>> moreLoops;
   std::vector<asio::io_context*> moreLoopPointers;
   for (unsigned i = 1; i < opt.threads; ++i) {
     moreLoops.push_back(std::make_unique<asio::io_context>(1));
     moreLoopPointers.push_back(moreLoops.back().get());
   }
+  asio::io_context io(1);
   asio::signal_set signals(io, SIGINT, SIGTERM);
   signals.async_wait([&](const asio::error_code&, int) {
     io.stop();

@@ -33,7 +33,8 @@ class TcpServer {
 
   // Listens on ep; throws asio::system_error when it cannot. Accepts on io and serves each new
   // peer on whichever of io and moreLoops serves the fewest; all of them must outlive the
-  // server, and each must be run by one thread only.
+  // server, moreLoops must outlive io (an accept pending on io holds a socket of theirs), and
+  // each must be run by one thread only.
   TcpServer(asio::io_context& io, Service& service, const asio::ip::tcp::endpoint& ep,
             const std::vector<asio::io_context*>& moreLoops = {});
   ~TcpServer();

@@ -66,8 +66,9 @@ class LocalSim {
   model::SteadyClock clock_;
   dispatch::Dispatcher dispatcher_{controller_, clock_};
   Service service_{dispatcher_};
-  asio::io_context io_;
+  // Destroyed after io_: an accept pending on io_ holds a socket of one of these.
   std::deque<asio::io_context> moreLoops_;
+  asio::io_context io_;
   std::unique_ptr<TcpServer> server_;
   std::vector<std::thread> threads_;
   int port_ = 0;
