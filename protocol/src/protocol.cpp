@@ -333,7 +333,9 @@ void appendNumber(std::string& text, F v) {
   text.append(buf, ec == std::errc() ? end : buf);
 }
 
-// Walks a payload along sig; appends a readable form to text when given.
+// Walks a payload along sig; appends a readable form to text when given. Without text it only
+// checks the payload, which every request and reply goes through: it formats and copies
+// nothing then.
 bool walk(std::string_view sig, const uint8_t* data, size_t size, std::string* text) {
   Reader r(data, size);
   char tmp[64];
@@ -347,8 +349,7 @@ bool walk(std::string_view sig, const uint8_t* data, size_t size, std::string* t
     switch (c) {
       case 'i': {
         const int32_t v = r.i32();
-        std::snprintf(tmp, sizeof tmp, "%d", v);
-        if (text) *text += tmp;
+        if (text) appendNumber(*text, v);
         break;
       }
       case 'f': {
@@ -362,7 +363,7 @@ bool walk(std::string_view sig, const uint8_t* data, size_t size, std::string* t
         break;
       }
       case 's': {
-        const std::string v = r.str();
+        const std::string_view v = r.strView();
         if (text) {
           *text += '"';
           for (char ch : v) {

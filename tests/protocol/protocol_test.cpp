@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -315,6 +316,12 @@ TEST(Signatures, MatchAndFormat) {
   EXPECT_FALSE(matchesSignature("isPsi", ok.data(), ok.size()));  // too short
   EXPECT_FALSE(matchesSignature("isJs", ok.data(), ok.size()));
   EXPECT_EQ(formatPayload("if", Writer().i32(4).f32(2.5f).bytes().data(), 8), "4, 2.5");
+  const auto ints = Writer().i32(INT32_MIN).i32(-1).take();
+  EXPECT_EQ(formatPayload("ii", ints.data(), ints.size()), "-2147483648, -1");
+  // A string longer than any small-string buffer, with a control character, checked in place.
+  const auto text = Writer().str(std::string(300, 'x') + '\x01').take();
+  EXPECT_TRUE(matchesSignature("s", text.data(), text.size()));
+  EXPECT_EQ(formatPayload("s", text.data(), text.size()), '"' + std::string(300, 'x') + "\\x01\"");
   // Numbers in their shortest exact form: 0.1f is not shown as 0.100000001.
   const auto v = Writer().f32(0.1f).f32(-1e20f).f32(3).take();
   EXPECT_EQ(formatPayload("V", v.data(), v.size()), "[0.1 -1e+20 3]");
