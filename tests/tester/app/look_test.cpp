@@ -54,6 +54,73 @@ TEST(TesterStyle, FramesLookLikeFusionsOwnWithAndWithoutATitle) {
   }
 }
 
+// Pixels whose colour differs by more than one step in a channel: the rounding of a line
+// drawn over another on a transparent tile instead of on the box itself.
+int differentPixels(const QImage& a, const QImage& b) {
+  if (a.size() != b.size()) return a.width() * a.height();
+  int count = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      count += std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                         std::abs(qBlue(p) - qBlue(q))}) > 1;
+    }
+  }
+  return count;
+}
+
+// A text box's frame as style draws it on a window-coloured image of size.
+QImage textBoxFrame(const QStyle& style, QSize size, QStyle::State state, const QPalette& palette) {
+  QStyleOptionFrame option;
+  option.rect = QRect(QPoint(0, 0), size);
+  option.state = state;
+  option.palette = palette;
+  option.lineWidth = 1;
+  QImage image(size, QImage::Format_ARGB32);
+  image.fill(palette.color(QPalette::Window));
+  QPainter painter(&image);
+  style.drawPrimitive(QStyle::PE_FrameLineEdit, &option, &painter);
+  return image;
+}
+
+TEST(TesterStyle, TextBoxFramesAreFusionsWithinRoundingInEveryStateSizeAndPalette) {
+  std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("fusion")));
+  TesterStyle tester(QStyleFactory::create(QStringLiteral("fusion")));
+  QPalette dark = fusion->standardPalette();
+  dark.setColor(QPalette::Window, QColor(40, 40, 60));
+  dark.setColor(QPalette::Highlight, QColor(200, 60, 0));
+  const QStyle::State states[] = {
+      QStyle::State_Enabled, QStyle::State_Enabled | QStyle::State_HasFocus, QStyle::State_None};
+  // The smallest size the tile serves, the window's sizes, a tall one, and one Fusion draws.
+  const QSize sizes[] = {
+      {TesterStyle::kFrameTile, TesterStyle::kFrameTile}, {73, 21}, {140, 19}, {30, 200}, {8, 8}};
+  // Each palette twice in turn: a frame drawn earlier in another palette is not reused.
+  for (const QPalette& palette : {fusion->standardPalette(), dark, fusion->standardPalette()}) {
+    for (const QStyle::State state : states) {
+      for (const QSize size : sizes) {
+        EXPECT_EQ(differentPixels(textBoxFrame(tester, size, state, palette),
+                                  textBoxFrame(*fusion, size, state, palette)),
+                  0)
+            << size.width() << "x" << size.height() << " state " << state.toInt();
+      }
+    }
+  }
+  // Through a scaling painter Fusion draws the frame itself.
+  QImage theirs(150, 50, QImage::Format_ARGB32), ours = theirs;
+  for (auto [image, style] : {std::pair{&theirs, static_cast<QStyle*>(fusion.get())},
+                              std::pair{&ours, static_cast<QStyle*>(&tester)}}) {
+    image->fill(Qt::white);
+    QPainter painter(image);
+    painter.scale(1.5, 1.5);
+    QStyleOptionFrame option;
+    option.rect = QRect(2, 2, 80, 20);
+    option.state = QStyle::State_Enabled;
+    option.palette = fusion->standardPalette();
+    style->drawPrimitive(QStyle::PE_FrameLineEdit, &option, &painter);
+  }
+  EXPECT_EQ(differentPixels(ours, theirs), 0);
+}
+
 TEST(TesterStyle, GridsHaveLightLinesADarkBorderAndGrayBelowTheirCells) {
   TesterStyle style(QStyleFactory::create(QStringLiteral("fusion")));
   FlexGrid grid;
