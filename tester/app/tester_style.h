@@ -1,7 +1,8 @@
 // The window's look on top of the application's style (Fusion unless the user chose another):
 // frames drawn with the painter instead of from an image file, whose first use would load and
-// decode it and probe every image-format plugin while the window starts; the grids' lines in
-// the light gray of a spreadsheet, inside a plain dark line.
+// decode it and probe every image-format plugin while the window starts; rounded frames (the
+// frames' and the text boxes') stretched from a small drawing of one instead of stroked box
+// after box; the grids' lines in the light gray of a spreadsheet, inside a plain dark line.
 #pragma once
 
 #include <QPalette>
