@@ -83,7 +83,7 @@ void Dispatcher::run(uint16_t func, const std::vector<uint8_t>& payload, Outcome
   std::optional<model::PersistentState> before;
   if (store_) before = ctl_.persistent();
   const proto::FuncInfo* info = proto::findFunc(func);
-  const Handler handler = findHandler(func);
+  const Handler handler = info ? handlerOf(*info) : nullptr;
   if (!info || !handler) {
     refuse(KLV_C_UNKNOWN_FUNCTION, out);
   } else if (!proto::matchesSignature(info->request, payload.data(), payload.size())) {

@@ -17,10 +17,12 @@ constexpr Handler kTable[] = {
 
 }  // namespace
 
+Handler handlerOf(const proto::FuncInfo& f) { return kTable[&f - proto::allFuncs().data()]; }
+
 Handler findHandler(uint16_t func) {
   // The protocol finds the function by number (a look-up, not a search).
   const proto::FuncInfo* f = proto::findFunc(func);
-  return f ? kTable[f - proto::allFuncs().data()] : nullptr;
+  return f ? handlerOf(*f) : nullptr;
 }
 
 }  // namespace kelvor::sim::dispatch
