@@ -83,8 +83,8 @@ void TesterStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* op
 // hold: through a scaled or rotated painter, on a high-density screen, with a see-through
 // painter, or on a box smaller than the tile.
 template <class Paint>
-bool TesterStyle::drawTiled(int kind, const QStyleOption& option, const QRect& r, QPainter* painter,
-                            bool filled, Paint paint) const {
+bool TesterStyle::drawTiled(TileKind kind, const QStyleOption& option, const QRect& r,
+                            QPainter* painter, bool filled, Paint paint) const {
   constexpr int corner = kFrameTile / 2;
   if (r.width() < kFrameTile || r.height() < kFrameTile ||
       painter->deviceTransform().type() > QTransform::TxTranslate ||

@@ -34,7 +34,7 @@ class TesterStyle : public QProxyStyle {
   enum TileKind { kTextBoxFrame, kGroupFrame };
   // A frame drawn small, for a kind of frame, a state and a palette.
   struct FrameTile {
-    int kind;
+    TileKind kind;
     QStyle::State state;
     QPalette palette;
     QPixmap pixmap;
@@ -42,7 +42,7 @@ class TesterStyle : public QProxyStyle {
   // Draws on r what paint(painter, rect) draws on a rect, from a tile of it (see the .cpp);
   // false, drawing nothing, where a tile would not give the same pixels.
   template <class Paint>
-  bool drawTiled(int kind, const QStyleOption& option, const QRect& r, QPainter* painter,
+  bool drawTiled(TileKind kind, const QStyleOption& option, const QRect& r, QPainter* painter,
                  bool filled, Paint paint) const;
 
   bool fusion_;  // the frames are drawn here only on Fusion, whose own use an image file
